@@ -32,8 +32,8 @@ std::string upper(std::string_view s) {
 
 }  // namespace
 
-FrameGuard::FrameGuard(std::string_view routine, std::source_location loc) {
-  stack().push_back(Frame{baseName(loc.file_name()), upper(routine), static_cast<int>(loc.line())});
+FrameGuard::FrameGuard(std::string_view routine, const char* file, int line) {
+  stack().push_back(Frame{baseName(file ? file : ""), upper(routine), line});
 }
 
 FrameGuard::FrameGuard(std::string_view module, std::string_view routine, int line) {

@@ -7,7 +7,6 @@
 // frame named "(b)" + the routine that created them.
 #pragma once
 
-#include <source_location>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,8 +21,10 @@ struct FrameInfo {
 
 class FrameGuard {
  public:
-  explicit FrameGuard(std::string_view routine,
-                      std::source_location loc = std::source_location::current());
+  // The file and line default to the caller's (the builtins work on every
+  // compiler we use, unlike std::source_location on clang 14).
+  explicit FrameGuard(std::string_view routine, const char* file = __builtin_FILE(),
+                      int line = __builtin_LINE());
   // A frame with an explicit module name (callbacks, routines from files).
   FrameGuard(std::string_view module, std::string_view routine, int line);
   ~FrameGuard();
@@ -33,9 +34,7 @@ class FrameGuard {
 
 // Sets the line of the innermost frame.
 void setLine(int line);
-inline void here(std::source_location loc = std::source_location::current()) {
-  setLine(static_cast<int>(loc.line()));
-}
+inline void here(int line = __builtin_LINE()) { setLine(line); }
 
 // Depth of the stack (0 when no routine is active).
 int depth();
