@@ -169,6 +169,11 @@ int changeDir(const std::string& path);
 // (the current folder when empty). Does not touch the disk.
 std::string absolutePath(std::string_view path, std::string_view base = {});
 std::string tempDir();
+// Space of the file system holding a folder, in bytes.
+struct DiskSpace {
+  uint64_t total = 0, free = 0, available = 0;  // available: free to this user
+};
+std::optional<DiskSpace> diskSpace(const std::string& folder);
 std::string homeDir();
 std::string executablePath();
 

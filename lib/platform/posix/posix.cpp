@@ -19,6 +19,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/time.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -419,6 +420,17 @@ std::string tempDir() {
   for (const char* v : {"TMPDIR", "TEMP", "TMP"})
     if (const char* e = std::getenv(v); e && *e) return e;
   return "/tmp";
+}
+
+std::optional<DiskSpace> diskSpace(const std::string& folder) {
+  struct statvfs v;
+  std::string r = resolveCase(nativePath(folder));
+  if (::statvfs(r.c_str(), &v) != 0) return std::nullopt;
+  DiskSpace d;
+  d.total = static_cast<uint64_t>(v.f_blocks) * v.f_frsize;
+  d.free = static_cast<uint64_t>(v.f_bfree) * v.f_frsize;
+  d.available = static_cast<uint64_t>(v.f_bavail) * v.f_frsize;
+  return d;
 }
 
 std::string homeDir() {
