@@ -176,6 +176,10 @@ struct DiskSpace {
 std::optional<DiskSpace> diskSpace(const std::string& folder);
 std::string homeDir();
 std::string executablePath();
+// The network source of the folder holding `path` when it lies on a network
+// file system ("\\server\share" on Windows for a mapped drive, "//server/share"
+// or "server:/export" on POSIX for SMB and NFS mounts); "" for local disks.
+std::string networkSource(const std::string& path);
 
 // --- environment, identity, processes ---------------------------------------
 std::optional<std::string> getEnv(const std::string& name);

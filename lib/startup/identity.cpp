@@ -1,5 +1,7 @@
 #include "startup/identity.h"
 
+#include "startup/presence.h"
+
 #include "platform/platform.h"
 #include "runtime/runtime.h"
 #include "values/textform.h"
@@ -75,6 +77,7 @@ void registerRoutines() {
   static bool done = false;
   if (done) return;
   done = true;
+  registerPresenceRoutines();
   rt::registerRoutine("USUARIO", [](Args& a) {
     int mode = a.has(0) ? static_cast<int>(a[0].integer()) : 1;
     std::string sep = a[1].isText() ? a[1].string() : "/";

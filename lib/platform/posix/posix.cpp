@@ -447,6 +447,45 @@ std::string executablePath() {
   return buf;
 }
 
+std::string networkSource(const std::string& path) {
+  std::string full = absolutePath(path);
+  auto info = readWholeFile("/proc/self/mountinfo");
+  if (!info) return "";
+  // mountinfo: id parent major:minor root mountpoint options ... - fstype source superopts
+  std::string best, bestSource;
+  size_t pos = 0;
+  while (pos < info->size()) {
+    size_t end = info->find('\n', pos);
+    if (end == std::string::npos) end = info->size();
+    std::string line = info->substr(pos, end - pos);
+    pos = end + 1;
+    std::vector<std::string> f;
+    size_t i = 0;
+    while (i < line.size()) {
+      size_t j = line.find(' ', i);
+      if (j == std::string::npos) j = line.size();
+      f.push_back(line.substr(i, j - i));
+      i = j + 1;
+    }
+    size_t dash = 0;
+    for (size_t k = 6; k < f.size(); ++k)
+      if (f[k] == "-") {
+        dash = k;
+        break;
+      }
+    if (f.size() < 5 || dash == 0 || dash + 2 >= f.size()) continue;
+    const std::string& mount = f[4];
+    bool under = full == mount || mount == "/" ||
+                 (full.size() > mount.size() && full.compare(0, mount.size(), mount) == 0 && full[mount.size()] == '/');
+    if (!under || mount.size() < best.size()) continue;
+    best = mount;
+    const std::string& type = f[dash + 1];
+    bool network = type == "cifs" || type == "smb3" || type == "smbfs" || type.rfind("nfs", 0) == 0;
+    bestSource = network ? f[dash + 2] : "";
+  }
+  return bestSource;
+}
+
 // --- environment, identity, processes -----------------------------------------
 
 std::optional<std::string> getEnv(const std::string& name) {
