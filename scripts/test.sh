@@ -3,7 +3,9 @@
 #   1. the normal build, every test through CTest;
 #   2. the sanitizer build (address + undefined behaviour), every test again;
 #   3. each benchmark once at a tiny size, so they keep building and running;
-#   4. each fuzz target for a bounded time (FUZZ_SECONDS, default 20).
+#   4. each fuzz target for a bounded time (FUZZ_SECONDS, default 20);
+#   5. with WINDOWS=1, the Windows build and its tests under Wine
+#      (scripts/test-windows.sh).
 # Set QUICK=1 to run only step 1.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -44,6 +46,11 @@ if [ "${QUICK:-0}" != "1" ]; then
     "$f" -max_total_time="${FUZZ_SECONDS:-20}" -timeout=10 -rss_limit_mb=2048 "$corpus" ${seeds:+"$seeds"} \
       >"build-fuzz/$name.log" 2>&1 || { tail -40 "build-fuzz/$name.log"; status=1; }
   done
+fi
+
+if [ "${WINDOWS:-0}" = "1" ]; then
+  step "Windows build, tests under Wine"
+  scripts/test-windows.sh || status=1
 fi
 
 echo

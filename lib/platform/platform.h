@@ -192,6 +192,14 @@ bool processAlive(int64_t pid);
 // Runs a command line through the system's shell and waits; returns its
 // exit status, or -1 when it could not start.
 int runShell(const std::string& commandLine);
+// Starts a program with arguments and extra environment variables, without
+// waiting. Returns its process id, or -1 when it could not start.
+int64_t startProcess(const std::string& program, const std::vector<std::string>& args,
+                     const std::vector<std::pair<std::string, std::string>>& env = {});
+// Waits for a process started by startProcess; its exit code, or nullopt
+// on a time-out (timeoutMillis < 0: no limit).
+std::optional<int> waitProcess(int64_t pid, int64_t timeoutMillis = -1);
+void killProcess(int64_t pid);
 
 // --- time -------------------------------------------------------------------
 int64_t nowMillis();

@@ -68,18 +68,21 @@ TEST(Paths, TrueNameAndCurrentFolder) {
   namespace fs = std::filesystem;
   fs::path dir = fs::temp_directory_path() / "kor_paths_test";
   fs::create_directories(dir / "sub");
+  const std::string sep(1, plat::separator());
   std::string before = DIRETORIO();
   std::string prev = CHANGEDIR(dir.string());
   EXPECT_EQ(prev, before);
   EXPECT_EQ(DIRETORIO(), dir.string());
-  EXPECT_EQ(_TRUENAME("tabela.DBF"), dir.string() + "/tabela.DBF");
-  EXPECT_EQ(_TRUENAME("sub\\..\\x.dbf"), dir.string() + "/x.dbf");
+  EXPECT_EQ(_TRUENAME("tabela.DBF"), dir.string() + sep + "tabela.DBF");
+  EXPECT_EQ(_TRUENAME("sub\\..\\x.dbf"), dir.string() + sep + "x.dbf");
   EXPECT_EQ(_TRUENAME(""), "");
   EXPECT_EQ(NOMEDIR("sub/file.txt"), (dir / "sub").string());
   EXPECT_TRUE(DIRETORIO(std::string_view("sub")));
   EXPECT_FALSE(DIRETORIO(std::string_view("nope")));
-  CHANGEDIR("/");
-  EXPECT_EQ(DIRETORIO(), "/");
+  // The root of the current drive (just "/" on POSIX), with its separator.
+  std::string root = sep == "/" ? "/" : DIRETORIO().substr(0, 2) + sep;
+  CHANGEDIR(sep);
+  EXPECT_EQ(DIRETORIO(), root);
   CHANGEDIR(before);
   fs::remove_all(dir);
 }
@@ -90,8 +93,9 @@ TEST(Paths, SmallRules) {
   EXPECT_TRUE(PASTANOMELONGO("/tmp/nomecomprido.txt"));
   EXPECT_FALSE(PASTANOMELONGO("C:\\DADOS\\RICLAS"));
   EXPECT_TRUE(PASTANOMELONGO("C:\\DADOS\\RICLAS.DB"));  // the extension counts
-  EXPECT_GT(_DISKSPACE("/", 3), 0);
-  EXPECT_LE(_DISKSPACE("/", 1), _DISKSPACE("/", 3));
+  std::string here = DIRETORIO();
+  EXPECT_GT(_DISKSPACE(here, 3), 0);
+  EXPECT_LE(_DISKSPACE(here, 1), _DISKSPACE(here, 3));
   EXPECT_EQ(_DISKSPACE("/no/such/folder", 1), -1);
   auto a = plat::getEnv("PROCESSOR_ARCHITECTURE"), b = plat::getEnv("PROCESSOR_ARCHITEW6432");
   plat::unsetEnv("PROCESSOR_ARCHITECTURE");

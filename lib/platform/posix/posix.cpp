@@ -14,6 +14,7 @@
 // process) and a crashed program never leaves a table "in use".
 // Only programs that open through this layer see each other's share modes.
 #include <dirent.h>
+#include <spawn.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <pwd.h>
@@ -31,6 +32,8 @@
 #include <cstring>
 
 #include "platform/platform.h"
+
+extern "C" char** environ;
 
 namespace kor::plat {
 
@@ -522,6 +525,49 @@ int runShell(const std::string& commandLine) {
   if (rc == -1) return -1;
   if (WIFEXITED(rc)) return WEXITSTATUS(rc);
   return -1;
+}
+
+int64_t startProcess(const std::string& program, const std::vector<std::string>& args,
+                     const std::vector<std::pair<std::string, std::string>>& env) {
+  std::vector<std::string> envs;
+  for (char** e = environ; *e; ++e) {
+    std::string kv = *e;
+    bool replaced = false;
+    for (auto& [k, v] : env)
+      if (kv.compare(0, k.size() + 1, k + "=") == 0) replaced = true;
+    if (!replaced) envs.push_back(kv);
+  }
+  for (auto& [k, v] : env) envs.push_back(k + "=" + v);
+  std::vector<char*> argv, envp;
+  std::string prog = nativePath(program);
+  argv.push_back(prog.data());
+  std::vector<std::string> a = args;
+  for (auto& x : a) argv.push_back(x.data());
+  argv.push_back(nullptr);
+  for (auto& x : envs) envp.push_back(x.data());
+  envp.push_back(nullptr);
+  pid_t pid = 0;
+  if (::posix_spawnp(&pid, prog.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
+  return pid;
+}
+
+std::optional<int> waitProcess(int64_t pid, int64_t timeoutMillis) {
+  int64_t start = realMonotonic();
+  for (;;) {
+    int status = 0;
+    pid_t r = ::waitpid(static_cast<pid_t>(pid), &status, timeoutMillis < 0 ? 0 : WNOHANG);
+    if (r == static_cast<pid_t>(pid)) {
+      if (WIFEXITED(status)) return WEXITSTATUS(status);
+      return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    }
+    if (r < 0 && errno != EINTR) return -1;
+    if (timeoutMillis >= 0 && realMonotonic() - start >= timeoutMillis) return std::nullopt;
+    realSleep(5);
+  }
+}
+
+void killProcess(int64_t pid) {
+  if (pid > 0) ::kill(static_cast<pid_t>(pid), SIGKILL);
 }
 
 // --- time -------------------------------------------------------------------

@@ -1,13 +1,12 @@
 #include "startup/presence.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "platform/platform.h"
 #include "runtime/runtime.h"
+#include "testing/child.h"
 
 namespace kor::startup {
 namespace {
@@ -18,7 +17,7 @@ class Presence : public ::testing::Test {
  protected:
   void SetUp() override {
     rt::resetVars();
-    dir_ = fs::temp_directory_path() / ("kor_presence_" + std::to_string(::getpid()));
+    dir_ = fs::temp_directory_path() / ("kor_presence_" + std::to_string(plat::processId()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     old_ = fs::current_path();
@@ -58,21 +57,8 @@ TEST_F(Presence, FileHasTwoLinesAndIsRemovedAtTheEnd) {
 
 TEST_F(Presence, RunningInstancesAreCountedLeftoversAreNot) {
   plat::writeWholeFile("CLASUPD5.usr", "01/01/2020 10:00:00 DEAD/x\r\n() /x");  // a crashed instance
-  int ready[2], done[2];
-  ASSERT_EQ(pipe(ready), 0);
-  ASSERT_EQ(pipe(done), 0);
-  pid_t child = fork();
-  if (child == 0) {
-    setApplicationName("OUTRO");
-    createPresenceFile();
-    char c = 1;
-    (void)!write(ready[1], &c, 1);
-    (void)!read(done[0], &c, 1);
-    removePresenceFile();
-    _exit(0);
-  }
-  char c;
-  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  auto child = kor::testing::spawnChild("PresenceRoles.DISABLED_RunAnotherApplication", {{"DIR", dir_.string()}});
+  ASSERT_TRUE(kor::testing::waitForFile((dir_ / "ready").string()));
   createPresenceFile();
   Value own = Value::array(), others = Value::array();
   EXPECT_EQ(USUARIOSATIVOS(&own, &others), 2);
@@ -83,10 +69,8 @@ TEST_F(Presence, RunningInstancesAreCountedLeftoversAreNot) {
   ASSERT_EQ(others.size(), 1u);
   EXPECT_NE(others.at(0).str().find(" OUTRO"), std::string::npos);
   EXPECT_TRUE(plat::fileExists("CLASUPD5.usr"));  // leftovers are not deleted
-  c = 1;
-  (void)!write(done[1], &c, 1);
-  int status;
-  waitpid(child, &status, 0);
+  kor::testing::touchFile((dir_ / "done").string());
+  EXPECT_EQ(child.wait(), 0);
   EXPECT_EQ(USUARIOSATIVOS(), 1);
 }
 
@@ -96,6 +80,19 @@ TEST_F(Presence, DriverNames) {
   EXPECT_TRUE(ISDBSQL(Value("SQLRDD")));
   EXPECT_FALSE(ISDBSQL(Value("sqlrdd")));
   EXPECT_TRUE(ISDBLETO(Value("LETO")));
+}
+
+// Runs in a second process: another application holding its presence file
+// until the parent says "done".
+TEST(PresenceRoles, DISABLED_RunAnotherApplication) {
+  std::string dir = kor::testing::childArg("DIR");
+  fs::current_path(dir);
+  setApplicationName("OUTRO");
+  createPresenceFile();
+  ASSERT_NE(rt::getVar("NHANDLESISTEMA").integer(), -1);
+  kor::testing::touchFile("ready");
+  EXPECT_TRUE(kor::testing::waitForFile("done"));
+  removePresenceFile();
 }
 
 }  // namespace
