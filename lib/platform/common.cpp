@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/clock.h"
+#include "platform/crypto.h"
 #include "platform/fault.h"
 #include "platform/platform.h"
 
@@ -150,6 +151,17 @@ bool wildMatch(std::string_view pat, std::string_view name, bool ignoreCase) {
   }
   while (p < pat.size() && pat[p] == '*') ++p;
   return p == pat.size();
+}
+
+std::string hexDigest(const uint8_t* d, size_t n) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(n * 2);
+  for (size_t i = 0; i < n; ++i) {
+    out += kHex[d[i] >> 4];
+    out += kHex[d[i] & 15];
+  }
+  return out;
 }
 
 int64_t nowMillis() { return ops().nowMillis(); }
