@@ -1,6 +1,7 @@
 // The parts of the platform layer that are the same on every OS: the
 // wrappers over the injectable table and helpers built only on them.
 #include <cctype>
+#include <map>
 #include <memory>
 
 #include "platform/clock.h"
@@ -192,6 +193,40 @@ void failWritesAfter(FaultScope& scope, int64_t okBytes, int code) {
     if (r.ok()) *budget -= r.bytes;
     if (r.ok() && take < n) return IoResult{r.bytes, code};
     return r;
+  };
+}
+
+void failWritesTo(FaultScope& scope, std::string needle, int code, int64_t okBytes, int times) {
+  struct State {
+    std::map<Handle, int64_t> budget;  // open handles of matching files
+    int left;
+  };
+  auto st = std::make_shared<State>();
+  st->left = times;
+  auto origOpen = ops().open;
+  auto origWrite = ops().write;
+  auto origClose = ops().close;
+  ops().open = [origOpen, needle, okBytes, st](const std::string& p, Access a, Share s, Disposition d) {
+    OpenResult r = origOpen(p, a, s, d);
+    if (r.ok() && a == Access::ReadWrite && p.find(needle) != std::string::npos && st->left != 0) {
+      if (st->left > 0) --st->left;
+      st->budget[r.handle] = okBytes;
+    }
+    return r;
+  };
+  ops().write = [origWrite, code, st](Handle h, int64_t off, const void* buf, int64_t n) {
+    auto it = st->budget.find(h);
+    if (it == st->budget.end()) return origWrite(h, off, buf, n);
+    if (it->second <= 0) return IoResult{0, code};
+    int64_t take = n <= it->second ? n : it->second;
+    IoResult r = origWrite(h, off, buf, take);
+    if (r.ok()) it->second -= r.bytes;
+    if (r.ok() && take < n) return IoResult{r.bytes, code};
+    return r;
+  };
+  ops().close = [origClose, st](Handle h) {
+    st->budget.erase(h);
+    return origClose(h);
   };
 }
 

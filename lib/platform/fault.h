@@ -27,5 +27,9 @@ void failOpen(FaultScope& scope, std::string needle, int code, int times = -1);
 // Makes writes fail with `code` after `okBytes` bytes have been written in
 // total through this replacement (a disk that fills up).
 void failWritesAfter(FaultScope& scope, int64_t okBytes, int code);
+// Makes writes to files whose path contains `needle` fail with `code` once
+// `okBytes` bytes have gone to each such file (0: at once); `times` < 0:
+// every such file opened from now on, otherwise only that many files.
+void failWritesTo(FaultScope& scope, std::string needle, int code, int64_t okBytes = 0, int times = -1);
 
 }  // namespace kor::plat

@@ -1,0 +1,79 @@
+#include "errors/ui.h"
+
+#include <cstdio>
+
+#include "platform/platform.h"
+#include "values/cp850.h"
+
+namespace kor::err::ui {
+
+namespace {
+
+// CP850 to UTF-8 for the terminal's error stream.
+std::string toUtf8(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (unsigned char c : s) {
+    char32_t u = c < 0x80 ? c : kCp850ToUnicode[c - 0x80];
+    if (u < 0x80) {
+      out += static_cast<char>(u);
+    } else if (u < 0x800) {
+      out += static_cast<char>(0xC0 | (u >> 6));
+      out += static_cast<char>(0x80 | (u & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (u >> 12));
+      out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (u & 0x3F));
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+Ops defaultOps() {
+  Ops o;
+  // Without a console the alert is written to the error stream and closes
+  // as if timed out.
+  o.alert = [](std::string_view msg, const std::vector<std::string>& buttons, int64_t, bool, bool) {
+    std::string text = "\r\n" + std::string(msg) + " [";
+    for (size_t i = 0; i < buttons.size(); ++i) text += (i ? "/" : "") + buttons[i];
+    text += "]\r\n";
+    std::fputs(toUtf8(text).c_str(), stderr);
+    return 0;
+  };
+  o.openBox = [](std::string_view msg) {
+    std::fputs(toUtf8("\r\n" + std::string(msg) + "\r\n").c_str(), stderr);
+    return 1;
+  };
+  o.closeBox = [](int) {};
+  o.waitKey = [](int64_t ms) {
+    if (ms > 0) plat::sleepMillis(ms);
+    return 0;
+  };
+  o.clearKeys = [] {};
+  o.pushKey = [](int) {};
+  o.lastKey = [] { return 0; };
+  o.screenRows = [] { return std::vector<std::string>(); };
+  o.flush = [] {};
+  o.cursorBelowScreen = [] {};
+  o.writeError = [](std::string_view text) {
+    std::fputs(toUtf8(text).c_str(), stderr);
+    std::fflush(stderr);
+  };
+  return o;
+}
+
+Ops& ops() {
+  static Ops o = defaultOps();
+  return o;
+}
+
+int alert(std::string_view message, const std::vector<std::string>& buttons, int64_t timeoutMs, bool beep,
+          bool flash) {
+  return ops().alert(message, buttons, timeoutMs, beep, flash);
+}
+
+int waitKey(int64_t ms) { return ops().waitKey(ms); }
+
+}  // namespace kor::err::ui
