@@ -91,6 +91,9 @@ struct DirEntry {
 // The injectable table. Paths are passed as given: implementations map "\"
 // to "/" on POSIX and resolve names case-insensitively when the exact name
 // does not exist (tables copied from Windows keep upper-case names).
+// Paths beginning with "MEM:" name files of the memory file system
+// (memfs.cpp): they live in this process's memory until removed, with the
+// same share modes and locks as disk files.
 struct Ops {
   std::function<OpenResult(const std::string& path, Access, Share, Disposition)> open;
   std::function<IoResult(Handle, int64_t offset, void* buf, int64_t n)> read;
@@ -154,6 +157,9 @@ int writeWholeFile(const std::string& path, std::string_view data);
 // regard to case); "." and ".." left out.
 std::vector<DirEntry> listDir(const std::string& folder, std::string_view pattern = "*");
 bool wildMatch(std::string_view pattern, std::string_view name, bool ignoreCase = true);
+// True for "MEM:..." names (any case): files of the memory file system.
+// listDir("MEM:", pattern) lists them.
+bool isMemoryPath(std::string_view path);
 
 // --- paths ------------------------------------------------------------------
 char separator();  // '/' on POSIX, '\\' on Windows

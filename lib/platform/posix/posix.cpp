@@ -31,6 +31,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/internal.h"
 #include "platform/platform.h"
 
 extern "C" char** environ;
@@ -261,7 +262,7 @@ void realSleep(int64_t ms) {
 
 }  // namespace
 
-const Ops& defaultOps() {
+const Ops& detail::osOps() {
   static const Ops o = [] {
     Ops x;
     x.open = posixOpen;
@@ -314,7 +315,7 @@ const Ops& defaultOps() {
 
 // --- folders and paths -------------------------------------------------------
 
-std::vector<DirEntry> listDir(const std::string& folder, std::string_view pattern) {
+std::vector<DirEntry> detail::osListDir(const std::string& folder, std::string_view pattern) {
   std::vector<DirEntry> out;
   std::string dir = folder.empty() ? std::string(".") : resolveCase(nativePath(folder));
   DIR* d = ::opendir(dir.c_str());

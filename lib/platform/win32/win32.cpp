@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/internal.h"
 #include "platform/platform.h"
 
 namespace kor::plat {
@@ -197,7 +198,7 @@ int64_t winNow() {
 
 }  // namespace
 
-const Ops& defaultOps() {
+const Ops& detail::osOps() {
   static const Ops o = [] {
     Ops x;
     x.open = winOpen;
@@ -247,7 +248,7 @@ const Ops& defaultOps() {
 
 // --- folders and paths -------------------------------------------------------
 
-std::vector<DirEntry> listDir(const std::string& folder, std::string_view pattern) {
+std::vector<DirEntry> detail::osListDir(const std::string& folder, std::string_view pattern) {
   std::vector<DirEntry> out;
   std::string dir = folder.empty() ? std::string(".") : nativePath(folder);
   if (!dir.empty() && dir.back() != '\\') dir += '\\';
