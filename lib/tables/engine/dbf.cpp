@@ -247,12 +247,7 @@ bool DbfTable::readRecord(uint32_t n, char* buf, bool fresh, int dir) {
     if (!(winCount_ && n >= winFirst_ && n < winFirst_ + winCount_) && !fillWindow(n, dir)) return false;
     std::memcpy(buf, win_.data() + static_cast<size_t>(n - winFirst_) * hdr_.recordLen, hdr_.recordLen);
   }
-  if (cipher_ && !cipher_->record(n, reinterpret_cast<uint8_t*>(buf) + 1, hdr_.recordLen - 1u, false)) {
-    rt::ErrorRecord e = dbError(rt::kErrRead, kSubCipher, path());
-    e.canDefault = true;
-    raiseOnce(e);
-    return false;
-  }
+  if (cipher_) cipher_->record(n, reinterpret_cast<uint8_t*>(buf) + 1, hdr_.recordLen - 1u);
   return true;
 }
 
@@ -270,7 +265,7 @@ bool DbfTable::writeRecord(uint32_t n, const char* buf) {
   const char* out = buf;
   if (cipher_) {
     std::memcpy(scratch_.data(), buf, hdr_.recordLen);
-    if (!cipher_->record(n, reinterpret_cast<uint8_t*>(scratch_.data()) + 1, hdr_.recordLen - 1u, true)) return false;
+    cipher_->record(n, reinterpret_cast<uint8_t*>(scratch_.data()) + 1, hdr_.recordLen - 1u);
     out = scratch_.data();
   }
   if (!markModified()) return false;
@@ -306,7 +301,7 @@ bool DbfTable::appendRecord(const char* buf, uint32_t* n, bool* lockFailed) {
   std::vector<char> out(static_cast<size_t>(hdr_.recordLen) + 1);
   std::memcpy(out.data(), buf, hdr_.recordLen);
   out[hdr_.recordLen] = static_cast<char>(dbf::kEofMark);
-  if (cipher_) cipher_->record(rec, reinterpret_cast<uint8_t*>(out.data()) + 1, hdr_.recordLen - 1u, true);
+  if (cipher_) cipher_->record(rec, reinterpret_cast<uint8_t*>(out.data()) + 1, hdr_.recordLen - 1u);
   stampToday(hdr_);
   uint8_t fixed[7] = {hdr_.year, hdr_.month, hdr_.day};
   putLe32(fixed + 3, rec);
@@ -364,7 +359,7 @@ bool DbfTable::rewriteAll(const Cipher* from, const Cipher* to) {
   for (uint32_t n = 1; n <= hdr_.recCount; ++n) {
     if (!file_.readExact(offsetOf(n), rec.data(), hdr_.recordLen, kSubRecordMissing)) return false;
     auto* data = reinterpret_cast<uint8_t*>(rec.data()) + 1;
-    if (from && !from->record(n, data, hdr_.recordLen - 1u, false)) return false;
+    if (from) from->record(n, data, hdr_.recordLen - 1u);
     if (memo_)
       for (size_t i : memoFields) {
         const dbf::FieldDesc& f = hdr_.fields[i];
@@ -379,7 +374,7 @@ bool DbfTable::rewriteAll(const Cipher* from, const Cipher* to) {
         if (!memo_->write(0, text, &nb) || !memo_->wipe(block)) return false;
         dbf::encodeMemoPointer(f, nb, rec.data() + f.offset);
       }
-    if (to && !to->record(n, data, hdr_.recordLen - 1u, true)) return false;
+    if (to) to->record(n, data, hdr_.recordLen - 1u);
     if (!file_.write(offsetOf(n), rec.data(), hdr_.recordLen)) return false;
   }
   return true;

@@ -191,9 +191,7 @@ bool MemoFile::read(uint32_t block, std::string& out) {
   out.resize(static_cast<size_t>(len));
   if (len && !file_.readExact(static_cast<int64_t>(off + 8), out.data(), static_cast<int64_t>(len), kSubMemoBlock))
     return false;
-  if (cipher_ && kind_ == dbf::MemoKind::Fpt &&
-      !cipher_->memo(block, reinterpret_cast<uint8_t*>(out.data()), out.size()))
-    return damaged(kSubCipher, "memo decryption");
+  if (cipher_ && kind_ == dbf::MemoKind::Fpt) cipher_->memo(block, reinterpret_cast<uint8_t*>(out.data()), out.size());
   return true;
 }
 
@@ -279,9 +277,7 @@ bool MemoFile::write(uint32_t oldBlock, std::string_view text, uint32_t* block) 
     }
     target = static_cast<uint32_t>(first);
   }
-  if (cipher_ && kind_ == dbf::MemoKind::Fpt &&
-      !cipher_->memo(target, reinterpret_cast<uint8_t*>(data.data()) + 8, text.size()))
-    return damaged(kSubCipher, "memo encryption");
+  if (cipher_ && kind_ == dbf::MemoKind::Fpt) cipher_->memo(target, reinterpret_cast<uint8_t*>(data.data()) + 8, text.size());
   // Whole blocks, so the file always ends on a block boundary.
   if (target != oldBlock || kind_ == dbf::MemoKind::Dbt) data.resize(static_cast<size_t>(need) * blockSize_, '\0');
   if (!file_.write(static_cast<int64_t>(target) * blockSize_, data.data(), static_cast<int64_t>(data.size())))
