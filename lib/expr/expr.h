@@ -12,9 +12,11 @@
 // Failures are ErrorRecords raised to the handler (runtime/error.h): a text
 // that does not parse is generic code 7 (subsystem "BASE"), an unknown
 // variable 14, an unknown routine 12, wrong operand types 1, division by
-// zero 5 (the handler answers 0).
+// zero 5 (the handler answers 0). The subcodes are listed below.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +25,47 @@
 #include "values/value.h"
 
 namespace kor::expr {
+
+// Subcodes (SUBCODE) of the evaluator's error records, all subsystem "BASE".
+enum SubCode : int {
+  kSubNoFunc = 1001,        // gen 12: no routine of that name (OPERATION = the name)
+  kSubNoAlias = 1002,       // gen 15: no table open under the alias
+  kSubNoVar = 1003,         // gen 14: no field or variable of that name
+  kSubNoMethod = 1004,      // gen 13: the object does not understand the message
+  kSubIndexType = 1068,     // gen 1: indexing something that is not an array or hash
+  kSubIndexAssign = 1069,   // gen 1: element assignment on something else
+  // gen 1, wrong operand types: == 1070, = 1071, <> 1072, < 1073, <= 1074,
+  // > 1075, >= 1076, .NOT. 1077, .AND. 1078, .OR. 1079, unary - 1080,
+  // + 1081, - 1082, * 1083, / 1084, % 1085, ++/-- 1086, ** 1088, unary + 1089,
+  // $ 1109; OPERATION = the operator, ARGS = the operands.
+  kSubCondition = 1066,     // gen 1: IIF condition not logical
+  kSubMacroType = 1065,     // gen 1: & applied to something that is not a text
+  kSubBoundRead = 1132,     // gen 2: index out of range (or hash key missing)
+  kSubBoundWrite = 1133,    // gen 2: the same in an assignment
+  kSubStrOverflow = 1209,   // gen 3: a text would exceed limits().maxText
+  kSubZeroDiv = 1340,       // gen 5: "/" by zero
+  kSubZeroMod = 1341,       // gen 5: "%" or Mod() by zero
+  kSubSyntax = 1449,        // gen 7: the text does not parse (ARGS = {text}, CARGO = reason)
+  kSubTooDeep = 1450,       // gen 8: evaluations nested too deep (runaway recursion)
+  kSubTooMany = 1451,       // gen 8: limits().maxCalls exceeded
+  kSubArraySize = 1452,     // gen 2: an array would exceed limits().maxArray
+  kSubFuncArg = 1100,       // gen 1: a standard function got a wrong argument (OPERATION = its name)
+};
+
+// Resource limits of evaluation. The defaults suit the program; the fuzz
+// target lowers them.
+struct Limits {
+  size_t maxText = size_t{64} << 20;   // bytes of one text value
+  size_t maxArray = size_t{16} << 20;  // elements of one array made by Array()/ASize()
+  int maxNested = 256;                 // nested evaluations (callbacks, macros)
+  size_t maxStack = size_t{3} << 20;   // bytes of stack nested evaluations may use
+  uint64_t maxCalls = 0;               // nested evaluations per outermost one (0 = no limit)
+};
+Limits& limits();
+
+// Drops the cache of compiled texts (compiled values in use stay valid).
+void clearCache();
+size_t cacheSize();
 
 // Access to the fields of the open tables. The table engine implements it;
 // tests use MemoryData (expr/memory_data.h).

@@ -64,6 +64,12 @@ int lineAt(int level) {
   return s[s.size() - 1 - level].line;
 }
 
+std::string moduleAt(int level) {
+  auto& s = stack();
+  if (level < 0 || level >= static_cast<int>(s.size())) return "";
+  return s[s.size() - 1 - level].module;
+}
+
 std::vector<FrameInfo> callStack(int skip) {
   std::vector<FrameInfo> out;
   auto& s = stack();

@@ -42,6 +42,8 @@ int depth();
 // "" beyond the outermost.
 std::string routineAt(int level);
 int lineAt(int level);
+// Module of the routine `level` levels out ("" beyond the outermost).
+std::string moduleAt(int level);
 // The active levels from `skip` levels out from the innermost, outward.
 std::vector<FrameInfo> callStack(int skip = 0);
 

@@ -17,6 +17,7 @@ struct Binding {
 };
 
 struct Store {
+  uint64_t version = 1;
   std::unordered_map<std::string, std::vector<Binding>> byName;
   std::vector<std::vector<std::string>> declaredAt;  // names declared private per depth
 };
@@ -44,6 +45,7 @@ Value newCell(Value init) {
 
 void declare(const std::string& key, int d, Value init) {
   auto& s = store();
+  ++s.version;
   auto& list = s.byName[key];
   if (d == 0) {
     for (auto& b : list)
@@ -110,6 +112,7 @@ void releaseVar(std::string_view name) {
   auto& s = store();
   auto it = s.byName.find(upperName(name));
   if (it == s.byName.end() || it->second.empty()) return;
+  ++s.version;
   int d = it->second.back().depth;
   it->second.pop_back();
   if (d > 0 && d < static_cast<int>(s.declaredAt.size())) {
@@ -154,6 +157,7 @@ std::vector<std::string> varNames() {
 void dropPrivates(int d) {
   auto& s = store();
   if (d <= 0 || d >= static_cast<int>(s.declaredAt.size())) return;
+  if (!s.declaredAt[d].empty()) ++s.version;
   for (auto& key : s.declaredAt[d]) {
     auto it = s.byName.find(key);
     if (it == s.byName.end()) continue;
@@ -164,7 +168,10 @@ void dropPrivates(int d) {
   s.declaredAt[d].clear();
 }
 
+uint64_t bindingsVersion() { return store().version; }
+
 void resetVars() {
+  ++store().version;
   store().byName.clear();
   store().declaredAt.clear();
 }

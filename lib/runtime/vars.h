@@ -9,6 +9,7 @@
 // routine that writes its argument changes the caller's variable.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,11 @@ void releaseVar(std::string_view name);
 // when the variable does not exist, is not a list where one is indexed, or an
 // index is out of range.
 Value* varElement(std::string_view text);
+
+// Changes whenever a variable appears or disappears (declared, released,
+// dropped with its frame), never on a plain assignment: a caller may keep the
+// cell findCell() gave while the version stays the same.
+uint64_t bindingsVersion();
 
 // Names of the visible variables, upper case, program-wide first.
 std::vector<std::string> varNames();
