@@ -95,14 +95,22 @@ std::unique_ptr<DbfTable> DbfTable::open(const std::string& path, bool shared, b
     plat::Handle h = openRaising(path, a, s);
     if (h == plat::kNoHandle) return nullptr;
     EngineFile f(h, path);
-    int64_t size = f.size();
-    size_t want = static_cast<size_t>(std::min<int64_t>(size < 0 ? 0 : size, 65536 + 32));
-    std::vector<uint8_t> buf(want);
-    int64_t got = 0;
-    if (want && !f.read(0, buf.data(), static_cast<int64_t>(want), &got)) return nullptr;
+    // The header first, the size after: an appender writes its record
+    // before the header, so a size taken later covers every record the
+    // header counts. Another program may write in the other order; in shared
+    // use such a moment is waited out briefly before the count is refused.
     dbf::Header hdr;
-    dbf::Parsed p = dbf::parseHeader(buf.data(), static_cast<size_t>(got), hdr);
-    if (p.ok()) p = dbf::checkFileSize(hdr, size);
+    dbf::Parsed p;
+    for (int attempt = 0;; ++attempt) {
+      std::vector<uint8_t> buf(65536 + 32);
+      int64_t got = 0;
+      if (!f.read(0, buf.data(), static_cast<int64_t>(buf.size()), &got)) return nullptr;
+      int64_t size = f.size();
+      p = dbf::parseHeader(buf.data(), static_cast<size_t>(got), hdr);
+      if (p.ok()) p = dbf::checkFileSize(hdr, size);
+      if (p.fault != dbf::Fault::CountBeyondEnd || !shared || attempt >= 3) break;
+      plat::sleepMillis(10);
+    }
     if (!p.ok()) {
       f.close();
       if (raiseDamaged(path, p)) continue;

@@ -18,7 +18,7 @@ namespace kor::tables::testing {
 namespace fs = std::filesystem;
 
 class EngineTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     dir = fs::temp_directory_path() / ("kor_engine_" + std::to_string(::getpid()) + "_" +
                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
