@@ -100,7 +100,9 @@ Parsed parseHeader(const uint8_t* p, size_t n, Header& h) {
   size_t pos = 32;
   std::vector<uint8_t> hiBytes;  // decimals bytes of C fields, for the fallback below
   auto damaged = [&](Fault f, std::string why) {
-    if (pos >= h.headerLen) return fail(Fault::NoTerminator, "field descriptors without terminator");
+    // A descriptor that does not fit before the header's last byte stands
+    // where the terminator belongs.
+    if (pos + 32 >= h.headerLen) return fail(Fault::NoTerminator, "field descriptors without terminator");
     return fail(f, std::move(why));
   };
   for (;;) {
