@@ -426,10 +426,8 @@ class Machine {
       return raiseForValue(e);
     }
     MacroCache& mc = p_.macroCache[static_cast<size_t>(n.b)];
-    std::shared_ptr<const Program> prog;
-    if (mc.prog && mc.text == t.str()) {
-      prog = mc.prog;
-    } else {
+    std::shared_ptr<const Program> prog = mc.prog.lock();
+    if (!prog || mc.text != t.str()) {
       Value answer;
       prog = compileOrRaise(t.str(), &answer);
       if (!prog) return answer;

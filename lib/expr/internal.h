@@ -12,7 +12,7 @@
 namespace kor::expr {
 
 // Limits the parser enforces so that no text can exhaust the stack.
-inline constexpr int kMaxNesting = 200;    // parentheses, calls, blocks, prefixes
+inline constexpr int kMaxNesting = 256;    // parentheses, calls, brackets, blocks, prefixes
 inline constexpr int kMaxTreeDepth = 500;  // depth of the compiled tree
 
 // Parses a text (parser.cpp). nullptr and the reason when it does not parse.

@@ -270,13 +270,14 @@ class Parser {
   //         | ( '++' | '--' ) unary
   //         | postfix
   int32_t parseUnary() {
-    Nest nest(*this);
     switch (tok_.t) {
       case Tok::Not: {
+        Nest nest(*this);
         advance();
         return add1(Op::Not, parseBinary(kRel));
       }
       case Tok::Minus: {
+        Nest nest(*this);
         advance();
         int32_t x = parseUnary();
         Node& n = prog_->nodes[static_cast<size_t>(x)];
@@ -289,11 +290,13 @@ class Parser {
         return add1(Op::Neg, x);
       }
       case Tok::Plus: {
+        Nest nest(*this);
         advance();
         return add1(Op::Plus, parseUnary());
       }
       case Tok::Inc:
       case Tok::Dec: {
+        Nest nest(*this);
         uint8_t dec = tok_.t == Tok::Dec;
         advance();
         int32_t x = parseUnary();
@@ -347,7 +350,6 @@ class Parser {
   // args ::= [ arg ] { ',' [ arg ] } ')'      arg ::= '@' ident | assign
   // An empty argument is nil: f(a,,c) has three.
   std::vector<int32_t> parseArgs() {
-    Nest nest(*this);
     std::vector<int32_t> args;
     if (accept(Tok::RParen)) return args;
     for (;;) {
@@ -391,7 +393,6 @@ class Parser {
   //           | '{' [ [assign] { ',' [assign] } ] '}'
   //           | '&' ( ident | '(' list ')' )
   int32_t parsePrimary() {
-    Nest nest(*this);
     Token t = tok_;
     switch (t.t) {
       case Tok::Number: {
@@ -433,7 +434,11 @@ class Parser {
           fail("'&' exige uma variável ou '('"_cp);
         }
         prog_->macroCache.emplace_back();
-        return add2(Op::Macro, src, static_cast<int32_t>(prog_->macroCache.size() - 1));
+        Node n;
+        n.op = Op::Macro;
+        n.a = src;
+        n.b = static_cast<int32_t>(prog_->macroCache.size() - 1);
+        return add(n, depthOf(src));
       }
       case Tok::Error: fail(t.text);
       case Tok::End: fail("expressão incompleta"_cp);
@@ -494,7 +499,11 @@ class Parser {
       expect(Tok::RParen, "falta ')'"_cp);
       if (kind == AliasKind::Named) {
         if (alias == "FIELD" || alias == "_FIELD" || alias == "M" || alias == "MEMVAR") return x;
-        return add2(Op::AliasExpr, x, name(alias));
+        Node n;
+        n.op = Op::AliasExpr;
+        n.a = x;
+        n.b = name(alias);
+        return add(n, depthOf(x));
       }
       if (kind == AliasKind::Area) {
         Node n;

@@ -92,9 +92,12 @@ struct NameCache {
 
 class Program;
 
+// The last text a macro node compiled. Weak: a text may macro-evaluate
+// itself ("&x" with x = "&x"), and a strong reference would keep the
+// program alive through its own cache.
 struct MacroCache {
   std::string text;
-  std::shared_ptr<const Program> prog;
+  std::weak_ptr<const Program> prog;
 };
 
 class Program : public std::enable_shared_from_this<Program> {

@@ -21,8 +21,10 @@ struct TextRep : Rep {
     r->data()[s.size()] = '\0';
     return r;
   }
-  // Rep has a virtual destructor and `delete rep` frees with the plain
-  // operator delete, which matches ::operator new above.
+  // `delete rep` (through Rep's virtual destructor) must free with the
+  // plain operator delete that matches ::operator new above, not the sized
+  // one, whose size would be sizeof(TextRep) instead of the allocation's.
+  static void operator delete(void* p) { ::operator delete(p); }
 };
 }  // namespace detail
 

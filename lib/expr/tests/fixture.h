@@ -51,6 +51,7 @@ class ExprTest : public ::testing::Test {
     });
   }
   void TearDown() override {
+    limits() = Limits{};
     rt::setErrorHandler(nullptr);
     setDataContext(nullptr);
     rt::resetVars();
