@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "console/screen.h"
 #include "platform/platform.h"
 #include "values/cp850.h"
 
@@ -47,16 +48,28 @@ Ops defaultOps() {
     return 1;
   };
   o.closeBox = [](int) {};
-  o.waitKey = [](int64_t ms) {
-    if (ms > 0) plat::sleepMillis(ms);
-    return 0;
+  o.waitKey = [](int64_t ms) { return con::waitKey(con::Wait{ms < 0 ? -1 : ms}); };
+  o.clearKeys = [] { con::clearKeys(); };
+  o.pushKey = [](int k) { con::pushKey(k); };
+  o.lastKey = [] { return con::lastKey(); };
+  o.screenRows = [] {
+    std::vector<std::string> rows;
+    for (int r = 0; r <= con::maxRow(); ++r) {
+      std::string line;
+      for (int c = 0; c <= con::maxCol(); ++c) line += static_cast<char>(con::cellAt(r, c).ch);
+      rows.push_back(std::move(line));
+    }
+    return rows;
   };
-  o.clearKeys = [] {};
-  o.pushKey = [](int) {};
-  o.lastKey = [] { return 0; };
-  o.screenRows = [] { return std::vector<std::string>(); };
-  o.flush = [] {};
-  o.cursorBelowScreen = [] {};
+  o.flush = [] {
+    while (con::dispCount() > 0) con::dispEnd();
+    con::refresh();
+  };
+  o.cursorBelowScreen = [] {
+    con::setColor("W+/N");
+    con::setPos(con::maxRow(), 0);
+    con::outLine("");
+  };
   o.writeError = [](std::string_view text) {
     std::fputs(toUtf8(text).c_str(), stderr);
     std::fflush(stderr);

@@ -192,6 +192,12 @@ std::optional<std::string> getEnv(const std::string& name);
 void setEnv(const std::string& name, const std::string& value);
 void unsetEnv(const std::string& name);
 std::string hostName();
+// The operating system's name and version, one line ("Linux 6.1.0-13-amd64
+// x86_64", "Windows 10.0 build 19045").
+std::string osVersionText();
+// True inside a remote session: a terminal-services client connection on
+// Windows, an SSH login on POSIX.
+bool remoteSession();
 std::string userName();  // the login account
 int64_t processId();
 bool processAlive(int64_t pid);

@@ -48,6 +48,8 @@ std::array<Value, kSetCount> defaults() {
   put(Set::MemoBlockSize, Value(64));
   put(Set::TypeAhead, Value(50));
   put(Set::DbfLockScheme, Value(0));
+  put(Set::Extra, Value::logical(false));
+  put(Set::ExtraFile, Value(""));
   return v;
 }
 

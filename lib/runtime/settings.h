@@ -50,6 +50,8 @@ enum class Set : int {
   MemoBlockSize,  // N
   TypeAhead,      // N
   DbfLockScheme,  // N
+  Extra,          // L: console output also goes to the extra file
+  ExtraFile,      // C: the extra-output file
   Last_
 };
 

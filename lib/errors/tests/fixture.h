@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "console/screen.h"
 #include "errors/ui.h"
 #include "platform/clock.h"
 #include "platform/platform.h"
@@ -81,6 +82,7 @@ class FolderTest : public ::testing::Test {
     fs::current_path(dir_);
     rt::resetVars();
     rt::resetSettings();
+    con::resetConsole();
   }
   void TearDown() override {
     namespace fs = std::filesystem;

@@ -23,6 +23,7 @@
 #include <sys/statvfs.h>
 #include <sys/time.h>
 #include <sys/types.h>
+#include <sys/utsname.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -506,6 +507,17 @@ std::string hostName() {
   if (::gethostname(buf, sizeof buf) != 0) return "";
   buf[sizeof buf - 1] = '\0';
   return buf;
+}
+
+std::string osVersionText() {
+  struct utsname u;
+  if (::uname(&u) != 0) return "POSIX";
+  return std::string(u.sysname) + " " + u.release + " " + u.machine;
+}
+
+bool remoteSession() {
+  const char* s = std::getenv("SSH_CONNECTION");
+  return s && *s;
 }
 
 std::string userName() {

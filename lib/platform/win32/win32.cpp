@@ -389,6 +389,23 @@ std::string hostName() {
   return narrow(std::wstring_view(buf, n));
 }
 
+std::string osVersionText() {
+  // GetVersionEx reports the version the program was built for; the
+  // kernel's own call tells the truth.
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  OSVERSIONINFOW v{};
+  v.dwOSVersionInfoSize = sizeof v;
+  if (HMODULE ntdll = GetModuleHandleW(L"ntdll.dll")) {
+    auto fn = reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+    if (fn && fn(&v) == 0)
+      return "Windows " + std::to_string(v.dwMajorVersion) + "." + std::to_string(v.dwMinorVersion) + " build " +
+             std::to_string(v.dwBuildNumber);
+  }
+  return "Windows";
+}
+
+bool remoteSession() { return GetSystemMetrics(SM_REMOTESESSION) != 0; }
+
 std::string userName() {
   wchar_t buf[UNLEN + 1];
   DWORD n = static_cast<DWORD>(std::size(buf));
