@@ -7,6 +7,8 @@
 #include "errors/xtoc.h"
 #include "platform/platform.h"
 #include "runtime/runtime.h"
+#include "tables/engine.h"
+#include "tables/engine/workarea.h"
 #include "values/textform.h"
 
 namespace kor::err {
@@ -48,7 +50,31 @@ std::shared_ptr<const ClassDef> errorClass() {
 }  // namespace
 
 void setOpenTablesSource(std::function<std::vector<OpenTable>()> source) { tablesSource() = std::move(source); }
-std::vector<OpenTable> openTables() { return tablesSource() ? tablesSource()() : std::vector<OpenTable>(); }
+std::vector<OpenTable> openTables() {
+  if (tablesSource()) return tablesSource()();
+  // The table engine's work areas, in area order.
+  std::vector<OpenTable> out;
+  const int current = tables::currentArea();
+  for (int n : tables::usedAreas()) {
+    tables::WorkArea* a = tables::area(n);
+    if (!a) continue;
+    OpenTable t;
+    t.area = n;
+    t.path = a->path();
+    t.current = n == current;
+    t.found = a->found();
+    t.recno = static_cast<long>(a->recNo());
+    for (int i = 1; i <= a->orderCount(); ++i) {
+      tables::Order* o = a->order(i);
+      if (!o || o->bagName().empty()) continue;
+      std::string bag = o->bagName();
+      size_t slash = bag.find_last_of("/\\");
+      t.orders.emplace_back(slash == std::string::npos ? bag : bag.substr(slash + 1), i == a->controlling());
+    }
+    out.push_back(std::move(t));
+  }
+  return out;
+}
 void setAutomationErrorSource(std::function<std::pair<std::string, long>()> s) { automationSource() = std::move(s); }
 
 std::string runtimeVersion() {

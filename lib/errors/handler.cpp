@@ -10,6 +10,8 @@
 #include "os/paths.h"
 #include "platform/platform.h"
 #include "runtime/runtime.h"
+#include "tables/engine.h"
+#include "tables/engine/workarea.h"
 #include "values/cp850.h"
 #include "values/textform.h"
 
@@ -150,13 +152,26 @@ bool createFolderWithAlert(const std::string& folder) {
 
 HandlerEnv defaultEnv() {
   HandlerEnv env;
+  env.upperCaseNames = plat::separator() == '\\';
   env.fullPath = [](const std::string& f) { return os::_TRUENAME(f); };
   env.attributes = [](const std::string& f) {
     plat::FileInfo i = plat::statPath(f);
     return i.exists ? i.attributes : -1;
   };
   env.portNetworkName = [](const std::string&) { return std::string(); };
-  env.fieldInfo = [](const std::string&) { return HandlerEnv::FieldInfo{}; };
+  env.fieldInfo = [](const std::string& name) {
+    HandlerEnv::FieldInfo f;
+    if (tables::WorkArea* a = tables::area()) {
+      f.alias = a->alias();
+      f.recno = static_cast<long>(a->recNo());
+      if (const auto* d = a->field(a->fieldPos(name))) {
+        f.type = d->type;
+        f.len = d->len;
+        f.dec = d->dec;
+      }
+    }
+    return f;
+  };
   return env;
 }
 
@@ -235,7 +250,7 @@ std::optional<rt::ErrorAnswer> silentAnswer(const rt::ErrorRecord& e) {
 
 Plan planError(rt::ErrorRecord& e, const HandlerEnv& env) {
   if (!e.filename.empty()) {
-    e.filename = upper(e.filename);
+    if (env.upperCaseNames) e.filename = upper(e.filename);
     if (e.filename.find("MEM:") == std::string::npos) e.filename = env.fullPath(e.filename);
   }
   const std::string& op = e.operation;
@@ -338,7 +353,10 @@ void _SAIR(const rt::ErrorRecord& e) {
   for (const rt::StackEntry& s : e.stack)
     t += "\r\nCalled from " + rt::locationText(rt::FrameInfo{s.module, s.routine, s.line});
   ui::ops().writeError(t);
-  if (hooks().closeAllTables) hooks().closeAllTables();
+  if (hooks().closeAllTables)
+    hooks().closeAllTables();
+  else
+    tables::closeAll();
   ui::ops().writeError("\r\nPressione qualquer tecla...\r\n");
   ui::ops().clearKeys();
   ui::waitKey(-1);

@@ -51,6 +51,9 @@ struct HandlerEnv {
   std::function<FieldInfo(const std::string&)> fieldInfo;
   // The index file extension of the table driver.
   std::string indexExt = ".NTX";
+  // File names are shown in upper case where the file system ignores case
+  // (on a case-sensitive one the upper-case name would be another file).
+  bool upperCaseNames = true;
 };
 HandlerEnv& handlerEnv();
 

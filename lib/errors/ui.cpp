@@ -1,5 +1,6 @@
 #include "errors/ui.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "console/screen.h"
@@ -34,14 +35,34 @@ std::string toUtf8(std::string_view s) {
 
 Ops defaultOps() {
   Ops o;
-  // Without a console the alert is written to the error stream and closes
-  // as if timed out.
-  o.alert = [](std::string_view msg, const std::vector<std::string>& buttons, int64_t, bool, bool) {
-    std::string text = "\r\n" + std::string(msg) + " [";
-    for (size_t i = 0; i < buttons.size(); ++i) text += (i ? "/" : "") + buttons[i];
-    text += "]\r\n";
-    std::fputs(toUtf8(text).c_str(), stderr);
-    return 0;
+  // The plain alert drawn as console lines until the console's alert box
+  // is installed: the message, the buttons numbered; Enter or Space choose
+  // the first, a digit or a button's initial chooses that one, Esc gives 0,
+  // a close request the first button.
+  o.alert = [](std::string_view msg, const std::vector<std::string>& buttons, int64_t timeoutMs, bool, bool) {
+    std::string line;
+    for (char c : msg) {
+      if (c == ';') {
+        con::outLine(line);
+        line.clear();
+      } else {
+        line += c;
+      }
+    }
+    con::outLine(line);
+    std::string row;
+    for (size_t i = 0; i < buttons.size(); ++i) row += (i ? "  " : "") + std::to_string(i + 1) + " " + buttons[i];
+    con::outLine(row);
+    con::refresh();
+    for (;;) {
+      int k = con::waitKey(con::Wait{timeoutMs > 0 ? timeoutMs : -1});
+      if (k == 0 || k == 27) return 0;
+      if (k == 13 || k == 32 || k == 256) return 1;
+      if (k >= '1' && k <= '9' && static_cast<size_t>(k - '0') <= buttons.size()) return k - '0';
+      for (size_t i = 0; i < buttons.size(); ++i)
+        if (!buttons[i].empty() && k < 256 && std::toupper(k) == std::toupper(static_cast<unsigned char>(buttons[i][0])))
+          return static_cast<int>(i + 1);
+    }
   };
   o.openBox = [](std::string_view msg) {
     std::fputs(toUtf8("\r\n" + std::string(msg) + "\r\n").c_str(), stderr);

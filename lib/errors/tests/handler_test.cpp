@@ -40,6 +40,7 @@ class HandlerTest : public FolderTest {
   HandlerEnv env_ = fixedEnv();
   static HandlerEnv fixedEnv() {
     HandlerEnv env;
+    env.upperCaseNames = true;
     env.fullPath = [](const std::string& f) { return f.find('\\') == std::string::npos ? "C:\\DADOS\\" + f : f; };
     env.attributes = [](const std::string& f) { return f.find("RO.DBF") != std::string::npos ? 1 : 32; };
     env.portNetworkName = [](const std::string& port) {
