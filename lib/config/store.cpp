@@ -332,6 +332,23 @@ bool GETMEMO(const Value& key, bool perUser) {
   return true;
 }
 
+namespace {
+std::string answerKey(std::string_view caller) {
+  std::string c(caller);
+  for (size_t p = c.find("(b)"); p != std::string::npos; p = c.find("(b)")) c.erase(p, 3);
+  return c;
+}
+}  // namespace
+
+int rememberedAnswer(std::string_view caller) {
+  Value v = READMEMO(Value(answerKey(caller)), true, Value(0), kAnswerStore);
+  return static_cast<int>(v.integer());
+}
+
+void rememberAnswer(std::string_view caller, int button) {
+  PUTMEMO(Value(answerKey(caller)), true, Value(std::to_string(button)), kAnswerStore);
+}
+
 void setActiveFieldProvider(ActiveFieldProvider p) { fieldProvider() = std::move(p); }
 
 void registerRoutines() {

@@ -61,6 +61,13 @@ struct ActiveField {
 using ActiveFieldProvider = std::function<ActiveField*()>;
 void setActiveFieldProvider(ActiveFieldProvider p);
 
+// The remembered answers of the confirmation dialogue: per user and
+// calling routine ("(b)" of a callback removed) in COOKIE1.SYS, the button
+// number as digits. The dialogue's replaceable hooks are set to these.
+inline constexpr const char* kAnswerStore = "COOKIE1.SYS";
+int rememberedAnswer(std::string_view caller);
+void rememberAnswer(std::string_view caller, int button);
+
 // The pure parts, exposed for tests and the store editor.
 std::vector<std::string> splitLines(std::string_view text);
 // Re-flows one line into lines of at most kStoreLineWidth columns, trimmed.

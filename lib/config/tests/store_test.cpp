@@ -211,6 +211,13 @@ TEST_F(StoreTest, FieldMemoryThroughTheActiveField) {
   setActiveFieldProvider(nullptr);
 }
 
+TEST_F(StoreTest, RememberedAnswersOfTheDialogue) {
+  EXPECT_EQ(rememberedAnswer("ATUALIZA"), 0);
+  rememberAnswer("(b)ATUALIZA", 3);
+  EXPECT_EQ(read("COOKIE1.SYS"), std::string(alltrim(startup::machineName())) + "ATUALIZA=3\r\n");
+  EXPECT_EQ(rememberedAnswer("ATUALIZA"), 3);
+}
+
 TEST_F(StoreTest, RoutinesByName) {
   registerRoutines();
   rt::callRoutine("PUTMEMO", Args{Value("K"), Value(), Value("v"), Value("R.SYS")});
