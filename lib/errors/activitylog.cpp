@@ -86,7 +86,7 @@ void GRAVALOG(const std::string& file, const Value& textValue, bool header, bool
   {
     cfg::FileLock lock(file);
     std::string old;
-    if (plat::fileExists(file) && !cfg::FMEMOREAD(file, old)) {
+    if (!cfg::FMEMOREAD(file, old)) {
       // The old entries could not be read: rewriting would lose them.
       return;
     }

@@ -34,7 +34,7 @@ int _ALERTA_ERRO(const std::string& message, const std::vector<std::string>& but
 
 // What the decision table looks up besides the record.
 struct HandlerEnv {
-  // The file's full path (Part of the path rules).
+  // The file's full path, by the library's path rules.
   std::function<std::string(const std::string&)> fullPath;
   // The file's attribute value (1 read-only, 2 hidden, 4 system ...); -1
   // when it cannot be read.

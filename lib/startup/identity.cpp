@@ -10,7 +10,12 @@ namespace kor::startup {
 
 std::string machineName() { return plat::hostName(); }
 
-std::string accountName() { return plat::userName(); }
+// The account cannot change while the program runs; asking the system
+// reads the user database, so it is asked once.
+std::string accountName() {
+  static const std::string name = plat::userName();
+  return name;
+}
 
 std::string windowsUserName() {
   if (auto u = plat::getEnv("USERNAME"); u && !u->empty()) return *u;
