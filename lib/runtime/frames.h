@@ -27,6 +27,10 @@ class FrameGuard {
                       int line = __builtin_LINE());
   // A frame with an explicit module name (callbacks, routines from files).
   FrameGuard(std::string_view module, std::string_view routine, int line);
+  // Two literals and a line are a module, a routine and a line (without this
+  // the first constructor would take them as routine, file and line).
+  FrameGuard(const char* module, const char* routine, int line)
+      : FrameGuard(std::string_view(module), std::string_view(routine), line) {}
   ~FrameGuard();
   FrameGuard(const FrameGuard&) = delete;
   FrameGuard& operator=(const FrameGuard&) = delete;

@@ -111,6 +111,22 @@ TEST_F(Errors, PlainHandlerAnswersZeroForDivisionByZeroAndEndsOtherwise) {
   setExitCode(0);
 }
 
+TEST(Frames, LiteralModuleRoutineAndLineMeanWhatTheySay) {
+  resetFrames();
+  {
+    FrameGuard f("clasupd.prg", "MAIN", 40);
+    auto st = callStack();
+    ASSERT_EQ(st.size(), 1u);
+    EXPECT_EQ(st[0].module, "clasupd.prg");
+    EXPECT_EQ(st[0].routine, "MAIN");
+    EXPECT_EQ(st[0].line, 40);
+  }
+  {
+    FrameGuard g("ROTINA");
+    EXPECT_EQ(callStack()[0].module, "error_test.cpp");
+  }
+}
+
 TEST(Frames, LocationTexts) {
   struct Case {
     FrameInfo f;
