@@ -175,6 +175,7 @@ class Machine {
       }
       case Op::And:
       case Op::Or: return logical(n);
+      case Op::Chain: return chain(n);
       default: {
         Value a = run(n.a);
         Value b = run(n.b);
@@ -462,19 +463,36 @@ class Machine {
         p_.source.substr(bi.srcStart, bi.srcLen), creator);
   }
 
-  Value logical(const Node& n) {
-    Value a = run(n.a);
+  Value logical(const Node& n) { return logicalStep(n.op, run(n.a), n.b); }
+
+  // a .AND. (node b), a .OR. (node b): b is evaluated only when it decides.
+  Value logicalStep(Op op, Value a, int32_t b) {
     if (!a.isLogical()) {
-      rt::ErrorRecord e = argError(opText(n.op), opSubCode(n.op), {a});
+      rt::ErrorRecord e = argError(opText(op), opSubCode(op), {a});
       return raiseForValue(e);
     }
-    if (n.op == Op::And ? !a.log() : a.log()) return a;
-    Value b = run(n.b);
-    if (!b.isLogical()) {
-      rt::ErrorRecord e = argError(opText(n.op), opSubCode(n.op), {a, b});
+    if (op == Op::And ? !a.log() : a.log()) return a;
+    Value r = run(b);
+    if (!r.isLogical()) {
+      rt::ErrorRecord e = argError(opText(op), opSubCode(op), {a, r});
       return raiseForValue(e);
     }
-    return b;
+    return r;
+  }
+
+  Value chain(const Node& n) {
+    Value acc = run(listAt(n, 0));
+    for (int32_t k = 1; k + 1 < n.d; k += 2) {
+      Op op = static_cast<Op>(listAt(n, k));
+      int32_t x = listAt(n, k + 1);
+      if (op == Op::And || op == Op::Or) {
+        acc = logicalStep(op, std::move(acc), x);
+      } else {
+        Value r = run(x);
+        acc = binaryOp(op, acc, r, dry_);
+      }
+    }
+    return acc;
   }
 
   Value indexGet(const Value& base, const Value& idx) {

@@ -254,15 +254,31 @@ class Parser {
   }
 
   // binary(p) ::= unary { binop binary(prec(binop) + 1) }   for binop with prec >= p
+  // The loop applies its operators left to right, each to the result so far:
+  // one operator gives a binary node, more a flat Chain node (the same fold).
   int32_t parseBinary(int minPrec) {
     int32_t left = parseUnary();
     BinaryInfo info;
+    std::vector<int32_t> chain;
     while (binaryOf(tok_.t, info) && info.prec >= minPrec) {
       advance();
       int32_t right = parseBinary(info.prec + 1);
-      left = add2(info.op, left, right);
+      if (chain.empty()) chain.push_back(left);
+      chain.push_back(static_cast<int32_t>(info.op));
+      chain.push_back(right);
     }
-    return left;
+    if (chain.empty()) return left;
+    if (chain.size() == 3) return add2(static_cast<Op>(chain[1]), chain[0], chain[2]);
+    Node n;
+    n.op = Op::Chain;
+    n.c = static_cast<int32_t>(prog_->lists.size());
+    n.d = static_cast<int32_t>(chain.size());
+    int d = 0;
+    for (size_t i = 0; i < chain.size(); ++i) {
+      prog_->lists.push_back(chain[i]);
+      if (i % 2 == 0) d = std::max(d, depthOf(chain[i]));
+    }
+    return add(n, d);
   }
 
   // unary ::= ( '.NOT.' | '!' ) binary(relational)

@@ -46,6 +46,9 @@ enum class Op : uint8_t {
   Not,           // a
   And,           // a, b
   Or,            // a, b
+  Chain,         // list: x0, op1, x1, op2, x2 ... evaluated as a left fold (the
+                 // ops are Op values); a run of binary operators, kept flat so
+                 // that a long chain does not make a deep tree
   // Binary operators, a and b.
   Add,
   Sub,

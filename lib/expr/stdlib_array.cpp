@@ -5,6 +5,7 @@
 // given to AScan/AEval/ASort may change the array while they run, so the
 // loops re-read its size at every step and ASort sorts a copy.
 #include <algorithm>
+#include <unordered_map>
 #include <vector>
 
 #include "expr/expr.h"
@@ -76,14 +77,21 @@ Value aeval(Args& a) {
   return arr;
 }
 
-// Nested arrays are copied too, to a bounded depth (an array that contains
-// itself is copied that far and shared beyond).
-Value cloneArray(const Value& v, int depth) {
-  if (!v.isArray() || depth > 64) return v.deref();
+// Nested arrays are copied too. An array met twice is copied once, so
+// shared parts stay shared in the copy and an array that contains itself
+// gives a copy that contains the copy.
+Value cloneArray(const Value& v, std::unordered_map<const ArrayRep*, Value>& done) {
+  const ArrayRep* src = v.arrayRep();
+  if (!src) return v.deref();
+  auto it = done.find(src);
+  if (it != done.end()) return it->second;
+  Value copy = Value::array();
+  done.emplace(src, copy);
   std::vector<Value> items;
-  items.reserve(v.size());
-  for (const Value& x : v.items()) items.push_back(cloneArray(x, depth + 1));
-  return Value::array(std::move(items));
+  items.reserve(src->items.size());
+  for (size_t i = 0; i < src->items.size(); ++i) items.push_back(cloneArray(src->items[i], done));
+  copy.items() = std::move(items);
+  return copy;
 }
 
 Value acopy(Args& a) {
@@ -168,7 +176,10 @@ void registerArray() {
   });
   reg("ASCAN", ascan, rt::kNone);
   reg("AEVAL", aeval, rt::kNone);
-  reg("ACLONE", [](Args& a) { return a[0].isArray() ? cloneArray(a[0], 0) : Value(); });
+  reg("ACLONE", [](Args& a) {
+    std::unordered_map<const ArrayRep*, Value> done;
+    return a[0].isArray() ? cloneArray(a[0], done) : Value();
+  });
   reg("ADEL", [](Args& a) {
     if (!a[0].isArray() || !a[1].isNumber()) return bad("ADEL", a);
     Value arr = a[0];

@@ -189,7 +189,16 @@ DateTime ctod(std::string_view text) { return textToDate(text, rt::dateFormat(),
 
 std::string dtos(DateTime d) {
   if (d.empty()) return std::string(8, ' ');
-  return dateToText(d, "yyyymmdd");
+  // dateToText(d, "yyyymmdd") written out: index keys call this per record.
+  int y = 0, m = 0, day = 0;
+  ymdFromJulian(d.julian, y, m, day);
+  char buf[8];
+  int parts[4] = {y / 100, y % 100, m, day};
+  for (int i = 0; i < 4; ++i) {
+    buf[2 * i] = static_cast<char>('0' + (parts[i] / 10) % 10);
+    buf[2 * i + 1] = static_cast<char>('0' + parts[i] % 10);
+  }
+  return std::string(buf, 8);
 }
 
 DateTime stod(std::string_view t) {

@@ -28,7 +28,12 @@ TEST_F(BadInput, DeepNestingIsASyntaxErrorNotAStackOverflow) {
       {repeat("a[", 50000) + "1" + repeat("]", 50000), false},
       {repeat("{|| ", 10000) + "1" + repeat("}", 10000), false},
       {"1" + repeat(" + 1", 300), true},
-      {"1" + repeat(" + 1", 100000), false},  // a long chain is a deep tree
+      {"1" + repeat(" + 1", 100000), true},  // a chain stays flat
+      {"1 = 2" + repeat(" .OR. 1 = 2", 5000) + " .OR. .T.", true},
+      {repeat("(", 250) + "1" + repeat(")", 250), true},
+      {repeat("(", 257) + "1" + repeat(")", 257), false},
+      {repeat("{1, ", 300) + "1" + repeat("}", 300), false},
+      {repeat("1 + (", 400) + "1" + repeat(")", 400), false},
       {"a" + repeat(":b", 100000), false},
       {repeat("x := ", 100000) + "1", false},
   };
@@ -111,7 +116,12 @@ TEST_F(BadInput, RunawayRecursionEndsInAnErrorRecord) {
 
 TEST_F(BadInput, ArraysThatContainThemselves) {
   EXPECT_EQ(ev("a := {1}, a[1] := a, Len(a[1][1][1])"), "N:1");
-  EXPECT_EQ(ev("Len(AClone(a))"), "N:1");
+  // The copy of an array that contains itself contains itself.
+  EXPECT_EQ(ev("c := AClone(a), c[1] == c .AND. !(c[1] == a)"), "L:T");
+  EXPECT_EQ(ev("c[1] := NIL"), "U");
+  // Shared parts stay shared, so a doubling structure copies in linear time.
+  EXPECT_EQ(ev("s := {}, AAdd(s, s), AAdd(s, s), d := AClone(s), d[1] == d[2]"), "L:T");
+  EXPECT_EQ(ev("s[1] := s[2] := d[1] := d[2] := NIL"), "U");
   EXPECT_EQ(ev("a $ a"), "L:T");
   EXPECT_EQ(ev("Len(ASort({a, a, 1}))"), "N:3");
   // Break the cycle so that the array is freed.

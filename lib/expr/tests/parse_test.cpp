@@ -30,6 +30,13 @@ TEST_F(Parse, PrecedenceAndAssociativity) {
       {"1 <> 2 .and. 1 != 2 .and. 1 # 2", "L:T"},
       {"'a' $ 'cat' .AND. !'z' $ 'cat'", "L:T"},
       {"1, 2, 3", "N:3"},
+      // Runs of operators fold left to right, whatever their levels.
+      {"1 + 2 * 3 - 4 / 2 + 1", "N:6"},
+      {"2 * 3 + 1 = 7 .AND. .T. .OR. .F.", "L:T"},
+      {".F. .AND. 1 .AND. 2", "L:F"},
+      {".T. .OR. 1 .OR. 2", "L:T"},
+      {"1 < 2 = .T.", "L:T"},
+      {"'a' + 'b' - 'c' + 'd'", "C:abcd"},
       {"(1, 2) + 1", "N:3"},
   };
   for (auto& c : cases) {
