@@ -8,7 +8,7 @@ kor_library(kor_ntx
 kor_test(ntx_test
   SOURCES tests/ntx_test.cpp tests/ntx_key_test.cpp tests/ntx_handmade_test.cpp
           tests/ntx_shared_test.cpp tests/ntx_corrupt_test.cpp
-  DEPS kor_ntx)
+  DEPS kor_ntx kor_testing)
 
 kor_bench(ntx_bench SOURCES bench/ntx_bench.cpp DEPS kor_ntx)
 kor_fuzz(ntx_fuzz SOURCES fuzz/ntx_fuzz.cpp DEPS kor_ntx)

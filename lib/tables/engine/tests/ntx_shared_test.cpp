@@ -2,10 +2,9 @@
 // it, readers follow the change counter, writers wait for each other on the
 // index lock.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "platform/clock.h"
+#include "testing/child.h"
 #include "tables/engine/ntx_internal.h"
 #include "tables/engine/tests/ntx_testutil.h"
 
@@ -136,49 +135,46 @@ TEST_F(NtxShared, AHeldLockIsWaitedForThenReportedAsRetryable) {
 
 // Two processes append records to the same index at the same time; each
 // also removes and re-adds some of its own keys and seeks what it wrote.
-TEST_F(NtxShared, TwoProcessesChangingAtOnce) {
-  const uint32_t perChild = 4000;
-  int go[2];
-  ASSERT_EQ(pipe(go), 0);
-  pid_t kids[2];
-  for (int k = 0; k < 2; ++k) {
-    kids[k] = fork();
-    ASSERT_GE(kids[k], 0);
-    if (kids[k] == 0) {
-      char c;
-      if (read(go[0], &c, 1) != 1) _exit(10);
-      ErrorCatcher errs;
-      auto ix = Index::open(path, sharedUse());
-      if (!ix) _exit(11);
-      for (uint32_t i = 0; i < perChild; ++i) {
-        uint32_t rec = i * 2 + uint32_t(k) + 1;
-        if (!ix->insert(keyFor(rec), rec)) _exit(12);
-        if (i % 7 == 3) {
-          if (!ix->remove(keyFor(rec), rec)) _exit(13);
-          if (!ix->insert(keyFor(rec), rec)) _exit(14);
-        }
-        if (i % 50 == 0 && (!ix->seek(keyFor(rec)) || ix->key() != keyFor(rec))) _exit(15);
-      }
-      _exit(errs.any() ? 16 : 0);
+constexpr uint32_t kPerChild = 4000;
+
+TEST(NtxSharedRoles, DISABLED_Appender) {
+  const std::string path = kor::testing::childArg("FILE");
+  const uint32_t k = uint32_t(std::stoul(kor::testing::childArg("K")));
+  ASSERT_TRUE(kor::testing::waitForFile(kor::testing::childArg("GO")));
+  ErrorCatcher errs;
+  auto ix = Index::open(path, sharedUse());
+  ASSERT_TRUE(ix);
+  for (uint32_t i = 0; i < kPerChild; ++i) {
+    uint32_t rec = i * 2 + k + 1;
+    ASSERT_TRUE(ix->insert(keyFor(rec), rec));
+    if (i % 7 == 3) {
+      ASSERT_TRUE(ix->remove(keyFor(rec), rec));
+      ASSERT_TRUE(ix->insert(keyFor(rec), rec));
+    }
+    if (i % 50 == 0) {
+      ASSERT_TRUE(ix->seek(keyFor(rec)));
+      ASSERT_EQ(ix->key(), keyFor(rec));
     }
   }
-  ASSERT_EQ(write(go[1], "xx", 2), 2);
-  for (pid_t p : kids) {
-    int status = 0;
-    ASSERT_EQ(waitpid(p, &status, 0), p);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-  }
-  close(go[0]);
-  close(go[1]);
+  EXPECT_FALSE(errs.any());
+}
+
+TEST_F(NtxShared, TwoProcessesChangingAtOnce) {
+  std::string go = dir.file("go");
+  std::vector<kor::testing::Child> kids;
+  for (int k = 0; k < 2; ++k)
+    kids.push_back(kor::testing::spawnChild("NtxSharedRoles.DISABLED_Appender",
+                                            {{"FILE", path}, {"K", std::to_string(k)}, {"GO", go}}));
+  kor::testing::touchFile(go);
+  for (auto& c : kids) EXPECT_EQ(c.wait(), 0);
   auto ix = Index::open(path);
   ASSERT_TRUE(ix);
   CheckOptions opt;
-  opt.recordCount = 2 * perChild;
+  opt.recordCount = 2 * kPerChild;
   CheckReport rep = check(*ix, opt);
   EXPECT_TRUE(rep.ok()) << rep.summary();
-  EXPECT_EQ(rep.keys, 2 * perChild);  // every record once
-  EXPECT_EQ(ix->changeCounter(), uint16_t(1 + 2 * perChild + 2 * 2 * ((perChild + 3) / 7)));
+  EXPECT_EQ(rep.keys, 2 * kPerChild);  // every record once
+  EXPECT_EQ(ix->changeCounter(), uint16_t(1 + 2 * kPerChild + 2 * 2 * ((kPerChild + 3) / 7)));
 }
 
 }  // namespace
