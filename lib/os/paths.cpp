@@ -1,5 +1,6 @@
 #include "os/paths.h"
 
+#include "os/files.h"
 #include "platform/platform.h"
 #include "runtime/runtime.h"
 #include "startup/identity.h"
@@ -185,6 +186,7 @@ void registerRoutines() {
   static bool done = false;
   if (done) return;
   done = true;
+  registerFileRoutines();
   auto text = [](const Value& v) { return v.isText() ? v.string() : std::string(); };
   rt::registerRoutine("DIRFILE", [text](Args& a) { return Value(DIRFILE(text(a[0]), text(a[1]))); }, rt::kPure);
   rt::registerRoutine("NOMEARQ", [text](Args& a) {

@@ -1,5 +1,6 @@
 #include "startup/identity.h"
 
+#include "startup/machine.h"
 #include "startup/presence.h"
 
 #include "platform/platform.h"
@@ -83,6 +84,7 @@ void registerRoutines() {
   if (done) return;
   done = true;
   registerPresenceRoutines();
+  registerMachineRoutines();
   rt::registerRoutine("USUARIO", [](Args& a) {
     int mode = a.has(0) ? static_cast<int>(a[0].integer()) : 1;
     std::string sep = a[1].isText() ? a[1].string() : "/";
