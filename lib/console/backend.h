@@ -52,6 +52,12 @@ class Backend {
   // Shift state bits: 1 right Shift, 2 left Shift, 4 Ctrl, 8 Alt, 16 Scroll
   // Lock, 32 Num Lock, 64 Caps Lock, 128 Insert (the keyboard status word).
   virtual int shiftState() { return 0; }
+  // Lends the terminal to an outside program the program runs and waits for
+  // (a command prompt, an editor): suspend() gives it back as the system
+  // had it (normal screen, cooked input), resume() takes it again; the
+  // facility then sends every cell again.
+  virtual void suspend() {}
+  virtual void resume() {}
 };
 
 }  // namespace kor::con
