@@ -6,6 +6,7 @@
 #include "config/store.h"
 #include "console/screen.h"
 #include "errors/ui.h"
+#include "expr/expr.h"
 #include "os/files.h"
 #include "os/paths.h"
 #include "platform/platform.h"
@@ -181,6 +182,21 @@ Value CRONOMETRO(bool stop) {
   return rt::callRoutine("TEMPOEXTENSO", {Value::number(elapsed, 2)});
 }
 
+bool _FUNCAO(const Value& field) {
+  KOR_ROUTINE("_FUNCAO");
+  std::string text(alltrim(field.str()));
+  if (text.empty()) return true;
+  std::string type = expr::typeOf(text);
+  bool ok = type == "C" || type == "M";
+  if (type == "UI") {
+    // The type depends on a routine with effects of its own: only its value
+    // tells. A failure while evaluating means the expression is not valid.
+    rt::guard([&] { ok = expr::evalText(text).isText(); }, [&](rt::ErrorRecord&) { ok = false; });
+  }
+  if (!ok) ask(std::string("Atenção;Expressao inválida !!"_cp), {"Ok"});
+  return ok;
+}
+
 void registerEnvironmentRoutines() {
   static bool done = false;
   if (done) return;
@@ -204,6 +220,7 @@ void registerEnvironmentRoutines() {
   });
   rt::registerRoutine("ISSHIFT", [](Args&) { return Value::logical(ISSHIFT()); });
   rt::registerRoutine("ISCTRL", [](Args&) { return Value::logical(ISCTRL()); });
+  rt::registerRoutine("_FUNCAO", [](Args& a) { return Value::logical(_FUNCAO(a[0])); });
   rt::registerRoutine("CRONOMETRO", [](Args& a) { return CRONOMETRO(a[0].isLogical() && a[0].log()); });
 }
 

@@ -44,6 +44,11 @@ bool ISCTRL();
 // is forgotten).
 Value CRONOMETRO(bool stop = false);
 
+// _FUNCAO(field text): the validation of an input field holding an
+// expression text: empty, or an expression that yields a text, is accepted;
+// anything else is shown "Expressao inválida" and rejected.
+bool _FUNCAO(const Value& field);
+
 void registerEnvironmentRoutines();
 
 }  // namespace kor::startup

@@ -4,6 +4,7 @@
 #include "console/keys.h"
 #include "console/screen.h"
 #include "errors/activitylog.h"
+#include "errors/handler.h"
 #include "errors/ui.h"
 #include "os/paths.h"
 #include "os/shell.h"
@@ -177,7 +178,7 @@ int runApplication(const std::function<void()>& mainFn) {
   rt::setExitCode(0);
   // 2. Run-time start: the input-field list, the runtime error handler.
   rt::publicVar("GETLIST", Value::array());
-  if (rt::routineExists("ERRORSYS")) rt::callRoutine("ERRORSYS");
+  err::ERRORSYS();
   // 3. to 5.
   return rt::runProgram(
       [&] {

@@ -5,6 +5,7 @@
 #include "console/headless.h"
 #include "console/screen.h"
 #include "errors/tests/fixture.h"
+#include "expr/expr.h"
 #include "os/files.h"
 #include "platform/clock.h"
 #include "platform/platform.h"
@@ -144,6 +145,27 @@ TEST_F(Environment, StopwatchPerCallingRoutine) {
   EXPECT_NEAR(asked[0], 7.0, 0.01);
   EXPECT_EQ(asked[1], 0.0);
   EXPECT_NEAR(asked[2], 5.0, 0.01);
+}
+
+TEST_F(Environment, ExpressionFieldValidation) {
+  ScriptedUser user;
+  expr::registerRoutines();
+  rt::publicVar("CTEXTO", Value("abc"));
+  struct Case {
+    const char* text;
+    bool ok;
+  } cases[] = {
+      {"", true},           {"   ", true},           {"Chr(27)+Chr(48)", true}, {"\"ESC\"", true},
+      {"CTEXTO", true},     {"15", false},            {"Chr(27)+", false},       {"NAOEXISTE", false},
+      {".T.", false},       {"Date()", false},
+  };
+  size_t alerts = 0;
+  for (auto& c : cases) {
+    EXPECT_EQ(_FUNCAO(Value(c.text)), c.ok) << c.text;
+    if (!c.ok) ++alerts;
+    ASSERT_EQ(user.alerts.size(), alerts) << c.text;
+  }
+  EXPECT_EQ(user.alerts[0].message, std::string("Atenção;Expressao inválida !!"_cp));
 }
 
 }  // namespace

@@ -312,7 +312,8 @@ TEST_F(Program, TheWholeRunInOrder) {
   EXPECT_EQ(code, 3);
   EXPECT_EQ(order, std::vector<std::string>{"MAIN"});
   EXPECT_FALSE(plat::fileExists(presence));
-  // A run ended by an error the plain handler cannot recover.
+  // A run ended by an error: the handler's alert, its first button ends it.
+  user.answers = {1};
   code = runApplication([&] {
     presence = var("CFILESISTEMA");
     rt::ErrorRecord e = rt::makeError(rt::kErrArg, "BASE", 1082, "-");
