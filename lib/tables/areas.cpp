@@ -74,8 +74,8 @@ void countdown(const std::string& table) {
     con::ScreenStateGuard state;
     con::DESJAN(10, 19, 16, 62, false, "Atenção"_cp);
     uint8_t attr = con::firstAttr(layer::globalText("CCORJAN", "N/w"), 0x70);
-    con::writeAt(11, 21, padCentre("O Arquivo ("_cp + table + ") está em uso !"_cp, 38), attr);
-    con::writeAt(12, 21, padCentre("É necessário fechar os aplicativos que"_cp, 38), attr);
+    con::writeAt(11, 21, padCentre(std::string("O Arquivo ("_cp) + table + std::string(") está em uso !"_cp), 38), attr);
+    con::writeAt(12, 21, padCentre(std::string("É necessário fechar os aplicativos que"_cp), 38), attr);
     con::writeAt(13, 21, padCentre("possam estar utilizando-o.", 38), attr);
     for (int n = 10; n >= 0; --n) {
       con::writeAt(15, 21, padCentre("Tentando novamente em " + std::to_string(n) + " segundos", 38), attr);
@@ -232,8 +232,9 @@ bool EMUSO(std::string_view table, bool ask, bool withCountdown, const Value& dr
       countdown(shown);
       continue;
     }
-    int b = layer::alert("Atenção !;O Arquivo ("_cp + shown + ") está em uso !;"_cp +
-                             "É necessário fechar os aplicativos que;"_cp + "possam estar utilizando-o.             ",
+    int b = layer::alert(std::string("Atenção !;O Arquivo ("_cp) + shown + std::string(") está em uso !;"_cp) +
+                             std::string("É necessário fechar os aplicativos que;"_cp) +
+                             "possam estar utilizando-o.             ",
                          {"Tentar novamente", "Cancelar"});
     if (b != 1) return true;
   }

@@ -4,12 +4,7 @@
 #include <cctype>
 
 #include "console/screen.h"
-#if __has_include("errors/errorlog.h")
 #include "errors/errorlog.h"
-#define KOR_TABLES_HAVE_ERRORLOG 1
-#else
-#include "errors/activitylog.h"
-#endif
 #include "runtime/runtime.h"
 #include "tables/layer.h"
 #include "tables/tables.h"
@@ -68,14 +63,7 @@ std::string withoutSuffix(std::string name, std::string_view suffix) {
 
 std::string bareTableName(std::string_view name) { return withoutSuffix(upper(alltrim(name)), ".DBF"); }
 
-void logError(const rt::ErrorRecord& e) {
-#ifdef KOR_TABLES_HAVE_ERRORLOG
-  err::GRAVAERROLOG(e);
-#else
-  err::GRAVALOG("ERRO.LOG", Value(e.subsystem + "/" + std::to_string(e.subCode) + " " + e.description + " " +
-                                  e.filename + " (" + std::to_string(e.osCode) + ") " + e.cargo.string()));
-#endif
-}
+void logError(const rt::ErrorRecord& e) { err::GRAVAERROLOG(e); }
 
 int pause(double seconds) {
   int k = con::inkey(con::Wait::seconds(seconds), con::kEvKeyboard);

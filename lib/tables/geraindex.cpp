@@ -88,8 +88,8 @@ void GERAINDEX(std::string_view table, const Value& indexes, const Value& driver
   }
   std::string alias = defaultAlias(layer::bareTableName(given));
   while (areaOf(alias)) {
-    int b = layer::alert(" O arquivo ( "_cp + given + " ) está sendo usado. Continua... "_cp,
-                         {"  Mesmo Arquivo  ", "  Próximo Arquivo  "_cp});
+    int b = layer::alert(" O arquivo ( " + given + std::string(" ) está sendo usado. Continua... "_cp),
+                         {"  Mesmo Arquivo  ", std::string("  Próximo Arquivo  "_cp)});
     if (b == 2) {
       overallStep();
       return;

@@ -20,7 +20,7 @@ namespace {
 constexpr const char* kNoticeColour = "W+/N, N/W,,, N/BG";
 
 std::string lockNotice(const WorkArea& w) {
-  return "Registro 'TRAVADO'. Aguarde Liberaçâo !!! ("_cp + w.alias() + ")";
+  return std::string("Registro 'TRAVADO'. Aguarde Liberaçâo !!! ("_cp) + w.alias() + ")";
 }
 
 // The text of a key value for the lock log: texts as they are, numbers in

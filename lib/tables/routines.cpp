@@ -1,5 +1,6 @@
 // The table layer's routines by name, for expressions, menus and bindings.
 #include "runtime/runtime.h"
+#include "tables/engine.h"
 #include "tables/tables.h"
 
 namespace kor::tables {

@@ -99,7 +99,12 @@ TEST_F(Fields, LengthsAndStructuresOpenWhatTheyNeedAndCloseItAgain) {
   EXPECT_EQ(TAMANHOCAMPO("OUTRA->NCM"), 8);
   EXPECT_EQ(TAMANHOCAMPO("FIELD->VALOR"), 8);
   EXPECT_EQ(TAMANHOCAMPO("OUTRA->FALTA"), 0);
+  EXPECT_TRUE(loudErrors().empty());
+  // A table that does not exist: its open error goes to the handler.
   EXPECT_EQ(TAMANHOCAMPO("NADA->X"), 0);
+  ASSERT_EQ(loudErrors().size(), 1u);
+  EXPECT_EQ(loudErrors()[0].osCode, plat::kNotFound);
+  errors.clear();
   EXPECT_EQ(areaOf("OUTRA"), o);
 
   int r = openShared("riclas");
