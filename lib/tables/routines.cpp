@@ -1,4 +1,5 @@
 // The table layer's routines by name, for expressions, menus and bindings.
+#include "console/progress.h"
 #include "runtime/runtime.h"
 #include "tables/engine.h"
 #include "tables/tables.h"
@@ -10,6 +11,41 @@ namespace {
 Value L(bool b) { return Value::logical(b); }
 std::string S(const Value& v) { return v.isText() ? v.string() : std::string(); }
 
+// How the progress bars follow a table when they are given no counts.
+void installTableProbe() {
+  auto orderOf = [](const std::string& alias) -> Order* {
+    WorkArea* w = area(areaOf(alias));
+    return w ? w->order(w->controlling()) : nullptr;
+  };
+  con::TableProbe p;
+  p.currentAlias = [] {
+    WorkArea* w = area();
+    return w ? w->alias() : std::string();
+  };
+  p.orderName = [orderOf](const std::string& alias) {
+    Order* o = orderOf(alias);
+    return o ? o->name() : std::string();
+  };
+  p.keyPosition = [orderOf](const std::string& alias) {
+    Order* o = orderOf(alias);
+    WorkArea* w = area(areaOf(alias));
+    return o && w && !w->eof() ? static_cast<double>(o->keyNo(w->recNo())) : 0.0;
+  };
+  p.keyCount = [orderOf](const std::string& alias) {
+    Order* o = orderOf(alias);
+    return o ? static_cast<double>(o->keyCount()) : 0.0;
+  };
+  p.recNo = [](const std::string& alias) {
+    WorkArea* w = area(areaOf(alias));
+    return w ? static_cast<double>(w->recNo()) : 0.0;
+  };
+  p.recCount = [](const std::string& alias) {
+    WorkArea* w = area(areaOf(alias));
+    return w ? static_cast<double>(w->recCount()) : 0.0;
+  };
+  con::setTableProbe(std::move(p));
+}
+
 }  // namespace
 
 void registerTableLayerRoutines() {
@@ -17,6 +53,7 @@ void registerTableLayerRoutines() {
   if (done) return;
   done = true;
   registerRoutines();  // the engine's own functions
+  installTableProbe();
 
   using rt::registerRoutine;
   // opening and closing
