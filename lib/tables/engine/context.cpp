@@ -25,19 +25,10 @@ Condition::Condition(const Value& v) {
     return;
   }
   text_ = std::string(alltrim(v.str()));
-#ifdef KOR_ENGINE_HAVE_EXPR
   expr::Compiled c = expr::compile(text_);
   if (!c.valid()) return;
   compiled_ = std::make_shared<const expr::Compiled>(std::move(c));
   kind_ = Kind::Text;
-#else
-  // Until the expression language is part of the build, a condition text
-  // can only be refused.
-  rt::ErrorRecord e = dbError(rt::kErrUnsupported, kSubExpression, {});
-  e.operation = text_;
-  e.canDefault = true;
-  raiseOnce(e);
-#endif
 }
 
 bool Condition::test() const {
@@ -49,18 +40,13 @@ bool Condition::test() const {
       return r.isLogical() && r.log();
     }
     case Kind::Text: {
-#ifdef KOR_ENGINE_HAVE_EXPR
       Value r = static_cast<const expr::Compiled*>(compiled_.get())->eval();
       return r.isLogical() && r.log();
-#else
-      return false;
-#endif
     }
   }
   return false;
 }
 
-#ifdef KOR_ENGINE_HAVE_EXPR
 namespace {
 
 class EngineData final : public expr::DataContext {
@@ -86,13 +72,10 @@ class EngineData final : public expr::DataContext {
 };
 
 }  // namespace
-#endif
 
 void installDataContext() {
-#ifdef KOR_ENGINE_HAVE_EXPR
   static EngineData data;
   expr::setDataContext(&data);
-#endif
 }
 
 }  // namespace kor::tables

@@ -390,7 +390,9 @@ Value DBSETFILTER(Args& a) {
   WorkArea* w = requireArea("DBSETFILTER");
   if (!w) return Value();
   // The text is the saved form; without a callback it is the condition.
-  w->setFilter(Condition(a[0].isBlock() ? a[0] : a[1]));
+  Condition c(a[0].isBlock() ? a[0] : a[1]);
+  if (a[0].isBlock() && a[1].isText()) c.setText(a[1].string());
+  w->setFilter(std::move(c));
   return Value();
 }
 

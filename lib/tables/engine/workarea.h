@@ -43,8 +43,9 @@ class Condition {
   bool empty() const { return kind_ == Kind::None; }
   // Evaluates in whatever area is current; anything but .T. counts as false.
   bool test() const;
-  // The source text (a callback's saved form).
+  // The source text (a callback's saved form, unless set).
   const std::string& text() const { return text_; }
+  void setText(std::string t) { text_ = std::move(t); }
 
  private:
   enum class Kind { None, Block, Text };
