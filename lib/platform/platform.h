@@ -200,6 +200,9 @@ std::string osVersionText();
 bool remoteSession();
 std::string userName();  // the login account
 int64_t processId();
+// Resident memory of this process in bytes (0 when the OS does not tell);
+// benchmarks watch it.
+int64_t residentBytes();
 bool processAlive(int64_t pid);
 // Runs a command line through the system's shell and waits; returns its
 // exit status, or -1 when it could not start.

@@ -29,6 +29,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -527,6 +528,16 @@ std::string userName() {
 }
 
 int64_t processId() { return ::getpid(); }
+
+int64_t residentBytes() {
+  // Linux: the second number of /proc/self/statm is the resident set in pages.
+  FILE* f = std::fopen("/proc/self/statm", "r");
+  if (!f) return 0;
+  long long size = 0, resident = 0;
+  int n = std::fscanf(f, "%lld %lld", &size, &resident);
+  std::fclose(f);
+  return n == 2 ? resident * ::sysconf(_SC_PAGESIZE) : 0;
+}
 
 bool processAlive(int64_t pid) {
   if (pid <= 0) return false;

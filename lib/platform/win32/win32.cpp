@@ -13,6 +13,7 @@
 #include <windows.h>
 #include <winnetwk.h>
 #include <lmcons.h>
+#include <psapi.h>
 
 #include <cstdlib>
 #include <optional>
@@ -414,6 +415,12 @@ std::string userName() {
 }
 
 int64_t processId() { return static_cast<int64_t>(GetCurrentProcessId()); }
+
+int64_t residentBytes() {
+  PROCESS_MEMORY_COUNTERS pmc;
+  if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc)) return 0;
+  return static_cast<int64_t>(pmc.WorkingSetSize);
+}
 
 bool processAlive(int64_t pid) {
   HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));

@@ -18,11 +18,24 @@ void putLe32(uint8_t* p, uint32_t v) {
 }
 
 void stampToday(dbf::Header& h) {
-  plat::LocalTime t = plat::localTime(plat::nowMillis());
-  int y = t.year - 1900;
-  h.year = static_cast<uint8_t>(y < 0 ? 0 : (y > 255 ? 255 : y));
-  h.month = static_cast<uint8_t>(t.month);
-  h.day = static_cast<uint8_t>(t.day);
+  // The calendar date of "now", worked out again at most once a second
+  // (appends stamp every header).
+  static bool valid = false;
+  static int64_t known = 0;
+  static uint8_t y = 0, m = 1, d = 1;
+  int64_t now = plat::nowMillis();
+  if (!valid || now < known || now - known >= 1000) {
+    valid = true;
+    plat::LocalTime t = plat::localTime(now);
+    int yy = t.year - 1900;
+    y = static_cast<uint8_t>(yy < 0 ? 0 : (yy > 255 ? 255 : yy));
+    m = static_cast<uint8_t>(t.month);
+    d = static_cast<uint8_t>(t.day);
+    known = now;
+  }
+  h.year = y;
+  h.month = m;
+  h.day = d;
 }
 
 // Opens a file of a table, raising open errors until the handler stops
@@ -282,16 +295,21 @@ bool DbfTable::writeRecord(uint32_t n, const char* buf) {
   return true;
 }
 
-bool DbfTable::appendRecord(const char* buf, uint32_t* n, bool* lockFailed) {
+bool DbfTable::appendRecord(const char* buf, uint32_t* n, bool* lockFailed, const char* pending, uint32_t pendingRec,
+                            bool* pendingWritten) {
   assert(!readOnly_);
   *lockFailed = false;
+  if (pendingWritten) *pendingWritten = false;
   if (!locks_.beginAppend()) {
     *lockFailed = true;
     return false;
   }
   struct End {
     LockSet& l;
-    ~End() { l.endAppend(); }
+    bool done = false;
+    ~End() {
+      if (!done) l.endAppend();
+    }
   } end{locks_};
   if (shared_ && !refreshCount()) return false;
   if (hdr_.recCount == 0xFFFFFFFFu) {
@@ -306,22 +324,46 @@ bool DbfTable::appendRecord(const char* buf, uint32_t* n, bool* lockFailed) {
     *lockFailed = true;
     return false;
   }
-  std::vector<char> out(static_cast<size_t>(hdr_.recordLen) + 1);
-  std::memcpy(out.data(), buf, hdr_.recordLen);
-  out[hdr_.recordLen] = static_cast<char>(dbf::kEofMark);
-  if (cipher_) cipher_->record(rec, reinterpret_cast<uint8_t*>(out.data()) + 1, hdr_.recordLen - 1u);
+  const size_t rl = hdr_.recordLen;
+  // A pending change of the last record travels in the same write.
+  bool merged = pending && pendingRec + 1 == rec;
+  if (pending && !merged) {
+    if (!writeRecord(pendingRec, pending)) {
+      locks_.unlockRecord(rec);
+      return false;
+    }
+    *pendingWritten = true;
+  }
+  std::vector<char>& out = appendBuf_;
+  out.resize((merged ? 2 : 1) * rl + 1);
+  char* p = out.data();
+  if (merged) {
+    std::memcpy(p, pending, rl);
+    if (cipher_) cipher_->record(pendingRec, reinterpret_cast<uint8_t*>(p) + 1, rl - 1u);
+    p += rl;
+  }
+  std::memcpy(p, buf, rl);
+  if (cipher_) cipher_->record(rec, reinterpret_cast<uint8_t*>(p) + 1, rl - 1u);
+  p[rl] = static_cast<char>(dbf::kEofMark);
   stampToday(hdr_);
   uint8_t fixed[7] = {hdr_.year, hdr_.month, hdr_.day};
   putLe32(fixed + 3, rec);
   // Record first, header after: a reader never sees a count whose record
   // is not there yet.
-  if (!file_.write(offsetOf(rec), out.data(), static_cast<int64_t>(out.size())) || !file_.write(1, fixed, 7)) {
+  if (!file_.write(offsetOf(merged ? pendingRec : rec), out.data(), static_cast<int64_t>(out.size())) ||
+      !file_.write(1, fixed, 7)) {
     locks_.unlockRecord(rec);
     return false;
+  }
+  if (merged) {
+    touchWindow(pendingRec, out.data());
+    *pendingWritten = true;
   }
   dated_ = true;
   hdr_.recCount = rec;
   *n = rec;
+  end.done = true;
+  locks_.endAppend(rec);
   return true;
 }
 

@@ -66,9 +66,14 @@ class DbfTable {
   // Writes record n (buf is plain; encrypted on the way out).
   bool writeRecord(uint32_t n, const char* buf);
   // Adds a record at the end under the append protocol (locks.h); the new
-  // record's lock is taken in shared use. False when the append lock could
-  // not be had (*lockFailed set) or a write failed.
-  bool appendRecord(const char* buf, uint32_t* n, bool* lockFailed);
+  // record's lock is taken in shared use and the table's other record locks
+  // are released. False when the append lock could not be had (*lockFailed
+  // set) or a write failed.
+  // `pending`, when given, is a changed record (number pendingRec) that must
+  // reach the file first: written with the new record in one write when it
+  // is the last record, else just before it; *pendingWritten tells.
+  bool appendRecord(const char* buf, uint32_t* n, bool* lockFailed, const char* pending = nullptr,
+                    uint32_t pendingRec = 0, bool* pendingWritten = nullptr);
 
   // Rewrites the record count (pack, zap: exclusive use) and cuts the file
   // after the last record, with the end-of-file mark.
@@ -110,6 +115,7 @@ class DbfTable {
   std::vector<char> win_;
   uint32_t winFirst_ = 0, winCount_ = 0;
   std::vector<char> scratch_;
+  std::vector<char> appendBuf_;
 };
 
 }  // namespace kor::tables

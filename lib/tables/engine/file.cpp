@@ -28,7 +28,13 @@ void EngineFile::close() {
   h_ = plat::kNoHandle;
 }
 
+// Each operation tries once without the error machinery; only a failure
+// goes through the retry loop with its error record.
 bool EngineFile::read(int64_t off, void* buf, int64_t n, int64_t* got) {
+  if (plat::IoResult r = plat::readAt(h_, off, buf, n); r.ok()) {
+    *got = r.bytes;
+    return true;
+  }
   return tryRaising([&](rt::ErrorRecord& e) {
     plat::IoResult r = plat::readAt(h_, off, buf, n);
     if (r.ok()) {
@@ -43,6 +49,7 @@ bool EngineFile::read(int64_t off, void* buf, int64_t n, int64_t* got) {
 }
 
 bool EngineFile::readExact(int64_t off, void* buf, int64_t n, int shortSub) {
+  if (plat::IoResult r = plat::readAt(h_, off, buf, n); r.ok() && r.bytes == n) return true;
   return tryRaising([&](rt::ErrorRecord& e) {
     plat::IoResult r = plat::readAt(h_, off, buf, n);
     if (r.ok() && r.bytes == n) return true;
@@ -54,6 +61,7 @@ bool EngineFile::readExact(int64_t off, void* buf, int64_t n, int shortSub) {
 }
 
 bool EngineFile::write(int64_t off, const void* buf, int64_t n) {
+  if (plat::IoResult r = plat::writeAt(h_, off, buf, n); r.ok() && r.bytes == n) return true;
   return tryRaising([&](rt::ErrorRecord& e) {
     plat::IoResult r = plat::writeAt(h_, off, buf, n);
     if (r.ok() && r.bytes == n) return true;

@@ -81,9 +81,22 @@ bool LockSet::beginAppend() {
   return true;
 }
 
-void LockSet::endAppend() {
+void LockSet::endAppend(uint32_t keep) {
   assert(appending_);
-  if (appendOs_) plat::unlockRange(h_, kLockBase, 1);
+  if (keep) {
+    assert(holds(keep));
+    for (uint32_t r : records_) assert(r <= keep);
+    if (appendOs_) {
+      // Append byte and records 1..keep-1 in one range.
+      plat::unlockRange(h_, kLockBase, keep);
+    } else if (!exclusive_ && !file_) {
+      for (uint32_t r : records_)
+        if (r != keep) plat::unlockRange(h_, kLockBase + r, 1);
+    }
+    records_.assign(1, keep);
+  } else if (appendOs_) {
+    plat::unlockRange(h_, kLockBase, 1);
+  }
   appendOs_ = false;
   appending_ = false;
 }

@@ -76,7 +76,10 @@ class LockSet {
 
   // The append byte, tried briefly.
   bool beginAppend();
-  void endAppend();
+  // Releases the append byte. With `keep` (the record just added, the
+  // highest there is), every other record lock goes too, in the same call
+  // to the OS: one range from the append byte up to that record.
+  void endAppend(uint32_t keep = 0);
 
  private:
   plat::Handle h_ = plat::kNoHandle;

@@ -386,17 +386,38 @@ bool WorkArea::append() {
     e.canRetry = true;
     if (!raiseOnce(e)) return false;
   }
-  flush();
   found_ = false;
-  // The area's record locks go first (the file lock stays).
-  LockSet& locks = table_->locks();
-  while (!locks.records().empty()) locks.unlockRecord(locks.records().back());
-  std::vector<char> blank(buf_.size());
+  // A change of the current record reaches the file with the append (in
+  // the same write when it is the last record) and before the locks go.
+  bool pending = dirty_ && !eof_;
+  if (!pending) flush();
+  uint32_t prev = recNo_;
+  std::vector<char>& blank = blank_;
+  blank.resize(buf_.size());
   blankRecord(*table_, blank.data());
   uint32_t rec = 0;
+  LockSet& locks = table_->locks();
+  // The area's record locks go (the file lock stays), the new one's stays.
+  auto releaseOthers = [&] {
+    std::vector<uint32_t> held = locks.records();
+    for (uint32_t r : held)
+      if (r != rec) locks.unlockRecord(r);
+  };
   for (;;) {
-    bool lockFailed = false;
-    if (table_->appendRecord(blank.data(), &rec, &lockFailed)) break;
+    bool lockFailed = false, written = false;
+    bool ok = table_->appendRecord(blank.data(), &rec, &lockFailed, pending ? buf_.data() : nullptr, prev, &written);
+    if (written) {
+      for (auto& o : orders_) o->afterWrite(prev, appended_);
+      dirty_ = appended_ = changing_ = false;
+      pending = false;
+    }
+    if (ok) break;
+    if (pending) {
+      flush();
+      pending = false;
+    }
+    rec = 0;
+    releaseOthers();
     if (!lockFailed) return false;  // a write error, raised already
     rt::ErrorRecord e = dbError(rt::kErrAppendLock, kSubAppendLock, path());
     e.canDefault = true;
@@ -406,6 +427,7 @@ bool WorkArea::append() {
     rt::setNetErr(true);
     return false;
   }
+  releaseOthers();
   recNo_ = rec;
   eof_ = bof_ = false;
   std::memcpy(buf_.data(), blank.data(), buf_.size());

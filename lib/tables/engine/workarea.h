@@ -199,6 +199,7 @@ class WorkArea {
   uint32_t recNo_ = 1;
   bool eof_ = true, bof_ = true, found_ = false;
   std::vector<char> buf_;
+  std::vector<char> blank_;
   bool loaded_ = false;
   bool readFailed_ = false;  // the buffer is a blank stand-in for an unreadable record
   bool fresh_ = true;  // load from the file, not from the window
