@@ -33,6 +33,9 @@ void putLe32(uint8_t* p, uint32_t v) {
 // The largest memo this engine reads or writes: far above anything a table
 // of this kind holds, and it keeps a damaged length from asking for gigabytes.
 constexpr uint64_t kMaxMemo = 256ull << 20;
+// How far beyond the end of the file a next-free block may lie before it
+// counts as damage (blocks other writers reserved but have not filled yet).
+constexpr uint64_t kMaxGap = 4096;
 
 // Holds the allocation lock of a shared memo file for a scope.
 class AllocLock {
@@ -265,10 +268,13 @@ bool MemoFile::write(uint32_t oldBlock, std::string_view text, uint32_t* block) 
     uint32_t next = 0;
     if (!readNextFree(&next)) return false;
     // Never below the end of the file: a next-free value that lags behind
-    // (damage, another writer's crash) must not hand out used blocks.
+    // (damage, another writer's crash) must not hand out used blocks. One
+    // far beyond the end is damage too: the end of the file is then used,
+    // instead of growing the file by gigabytes.
     int64_t size = file_.size();
     uint64_t endBlock = size > 0 ? (static_cast<uint64_t>(size) + blockSize_ - 1) / blockSize_ : 0;
-    uint64_t first = std::max<uint64_t>({next, endBlock, headerBlocks()});
+    uint64_t first = next > endBlock + kMaxGap ? endBlock : std::max<uint64_t>(next, endBlock);
+    first = std::max<uint64_t>(first, headerBlocks());
     if (first + need > 0xFFFFFFFFull) {
       rt::ErrorRecord e = dbError(rt::kErrLimit, kSubWrite, path());
       e.canDefault = true;
