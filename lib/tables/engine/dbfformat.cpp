@@ -1,5 +1,7 @@
 #include "tables/engine/dbfformat.h"
 
+#include "values/cp850.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -22,7 +24,7 @@ void put32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-Parsed fail(Fault f, std::string detail) { return Parsed{f, std::move(detail)}; }
+Parsed fail(Fault f, std::string_view detail) { return Parsed{f, std::string(detail)}; }
 
 bool knownVersion(uint8_t v) {
   switch (v) {
@@ -74,10 +76,10 @@ MemoKind memoKindOf(uint8_t version, const std::vector<FieldDesc>& fields) {
 }
 
 Parsed parseHeader(const uint8_t* p, size_t n, Header& h) {
-  if (n < 32) return fail(Fault::Truncated, "file shorter than a table header");
+  if (n < 32) return fail(Fault::Truncated, "arquivo menor que um cabeçalho de tabela"_cp);
   h = Header{};
   h.version = p[0];
-  if (!knownVersion(h.version)) return fail(Fault::NotDbf, "unknown version byte " + std::to_string(p[0]));
+  if (!knownVersion(h.version)) return fail(Fault::NotDbf, std::string("byte de versão desconhecido "_cp) + std::to_string(p[0]));
   h.year = p[1];
   h.month = p[2];
   h.day = p[3];
@@ -91,44 +93,44 @@ Parsed parseHeader(const uint8_t* p, size_t n, Header& h) {
   h.codePage = p[29];
   h.laterLayout = h.version >= 0x30 && h.version <= 0x32;
 
-  if (h.headerLen < 33) return fail(Fault::BadHeaderLength, "header length " + std::to_string(h.headerLen));
-  if (h.recordLen < 2) return fail(Fault::BadRecordLength, "record length " + std::to_string(h.recordLen));
+  if (h.headerLen < 33) return fail(Fault::BadHeaderLength, std::string("tamanho do cabeçalho "_cp) + std::to_string(h.headerLen));
+  if (h.recordLen < 2) return fail(Fault::BadRecordLength, "tamanho do registro " + std::to_string(h.recordLen));
   // Descriptors run from 32 to the terminator, which must lie inside the
   // header length. The scan may look past the header length (into what the
   // caller read) to tell a header length that is too short for its fields
   // from a missing terminator.
   size_t pos = 32;
   std::vector<uint8_t> hiBytes;  // decimals bytes of C fields, for the fallback below
-  auto damaged = [&](Fault f, std::string why) {
+  auto damaged = [&](Fault f, std::string_view why) {
     // A descriptor that does not fit before the header's last byte stands
     // where the terminator belongs.
-    if (pos + 32 >= h.headerLen) return fail(Fault::NoTerminator, "field descriptors without terminator");
-    return fail(f, std::move(why));
+    if (pos + 32 >= h.headerLen) return fail(Fault::NoTerminator, "descritores de campo sem terminador");
+    return fail(f, why);
   };
   for (;;) {
     if (pos >= n) {
-      if (n < h.headerLen) return fail(Fault::Truncated, "file ends inside the header");
-      return fail(Fault::NoTerminator, "field descriptors without terminator");
+      if (n < h.headerLen) return fail(Fault::Truncated, "o arquivo termina dentro do cabeçalho"_cp);
+      return fail(Fault::NoTerminator, "descritores de campo sem terminador");
     }
     if (p[pos] == kTerminator) break;
     if (pos + 32 > n) {
-      if (n < h.headerLen) return fail(Fault::Truncated, "file ends inside the header");
-      return fail(Fault::NoTerminator, "field descriptors without terminator");
+      if (n < h.headerLen) return fail(Fault::Truncated, "o arquivo termina dentro do cabeçalho"_cp);
+      return fail(Fault::NoTerminator, "descritores de campo sem terminador");
     }
-    if (h.fields.size() >= 2046) return fail(Fault::NoTerminator, "field descriptors without terminator");
+    if (h.fields.size() >= 2046) return fail(Fault::NoTerminator, "descritores de campo sem terminador");
     const uint8_t* d = p + pos;
     FieldDesc f;
     size_t nl = 0;
     while (nl < 11 && d[nl] != 0) ++nl;
-    std::string which = "field " + std::to_string(h.fields.size() + 1);
-    if (nl == 0) return damaged(Fault::BadField, which + " without a name");
+    std::string which = "campo " + std::to_string(h.fields.size() + 1);
+    if (nl == 0) return damaged(Fault::BadField, which + " sem nome");
     for (size_t i = 0; i < nl; ++i) {
       unsigned char c = d[i];
-      if (c <= 0x20 || c == 0x7F) return damaged(Fault::BadField, which + " with a bad name");
+      if (c <= 0x20 || c == 0x7F) return damaged(Fault::BadField, which + std::string(" com nome inválido"_cp));
       f.name += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
     }
     f.type = static_cast<char>(d[11] >= 'a' && d[11] <= 'z' ? d[11] - 32 : d[11]);
-    if (!knownType(f.type)) return damaged(Fault::BadField, "field " + f.name + " of unknown type");
+    if (!knownType(f.type)) return damaged(Fault::BadField, "campo " + f.name + " de tipo desconhecido");
     unsigned len = d[16];
     unsigned dec = d[17];
     if (f.type == 'C') {
@@ -136,17 +138,17 @@ Parsed parseHeader(const uint8_t* p, size_t n, Header& h) {
       hiBytes.push_back(d[17]);
       dec = 0;
     }
-    if (len == 0) return damaged(Fault::BadField, "field " + f.name + " of length 0");
-    if (!lengthFits(f.type, len, dec)) return damaged(Fault::BadField, "field " + f.name + " of impossible length");
+    if (len == 0) return damaged(Fault::BadField, "campo " + f.name + " de tamanho 0");
+    if (!lengthFits(f.type, len, dec)) return damaged(Fault::BadField, "campo " + f.name + std::string(" de tamanho impossível"_cp));
     f.len = static_cast<uint16_t>(len);
     f.dec = static_cast<uint8_t>(dec);
     h.fields.push_back(std::move(f));
     pos += 32;
   }
-  if (h.fields.empty()) return fail(Fault::BadField, "table without fields");
+  if (h.fields.empty()) return fail(Fault::BadField, "tabela sem campos");
   if (pos + 1 > h.headerLen)
     return fail(Fault::BadHeaderLength,
-                "header length " + std::to_string(h.headerLen) + " shorter than its " + std::to_string(h.fields.size()) + " fields");
+                std::string("tamanho do cabeçalho "_cp) + std::to_string(h.headerLen) + " menor que seus " + std::to_string(h.fields.size()) + " campos");
 
   auto layout = [&h]() {
     uint32_t off = 1;
@@ -174,7 +176,7 @@ Parsed parseHeader(const uint8_t* p, size_t n, Header& h) {
     bool zeroLen = false;
     for (auto& f : h.fields) zeroLen |= f.len == 0;
     if (!anyHigh || zeroLen || layout() != h.recordLen)
-      return fail(Fault::BadRecordLength, "record length " + std::to_string(h.recordLen) + " but the fields take " +
+      return fail(Fault::BadRecordLength, "tamanho do registro " + std::to_string(h.recordLen) + ", mas os campos somam " +
                                                std::to_string(total));
   }
   h.memoKind = memoKindOf(h.version, h.fields);
@@ -188,10 +190,10 @@ uint32_t recordsInFile(const Header& h, int64_t fileSize) {
 }
 
 Parsed checkFileSize(const Header& h, int64_t fileSize) {
-  if (fileSize < h.headerLen) return fail(Fault::Truncated, "file shorter than its header");
+  if (fileSize < h.headerLen) return fail(Fault::Truncated, "arquivo menor que seu cabeçalho"_cp);
   uint32_t present = recordsInFile(h, fileSize);
   if (h.recCount > present)
-    return fail(Fault::CountBeyondEnd, "header counts " + std::to_string(h.recCount) + " records, the file holds " +
+    return fail(Fault::CountBeyondEnd, std::string("o cabeçalho conta "_cp) + std::to_string(h.recCount) + " registros, o arquivo tem " +
                                            std::to_string(present));
   return Parsed{};
 }

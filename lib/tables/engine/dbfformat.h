@@ -79,7 +79,7 @@ enum class Fault : int {
 
 struct Parsed {
   Fault fault = Fault::None;
-  std::string detail;  // what exactly, for the error record
+  std::string detail;  // what exactly, for the error record (CP850, Portuguese)
   bool ok() const { return fault == Fault::None; }
 };
 

@@ -7,6 +7,7 @@
 #include "tables/engine/crypt.h"
 #include "tables/engine/errors.h"
 #include "tables/engine/locks.h"
+#include "values/cp850.h"
 
 namespace kor::tables {
 
@@ -100,9 +101,9 @@ int MemoFile::create(dbf::MemoKind kind, const std::string& path, uint16_t block
   return rc;
 }
 
-bool MemoFile::damaged(int sub, const std::string& what) {
+bool MemoFile::damaged(int sub, std::string_view what) {
   rt::ErrorRecord e = dbError(sub == kSubMemoHeader ? rt::kErrOpen : rt::kErrRead, sub, path());
-  e.operation = what;
+  e.cargo = Value(what);
   e.canDefault = true;
   raiseOnce(e);
   return false;
@@ -112,17 +113,17 @@ bool MemoFile::checkHeader() {
   uint8_t h[32];
   int64_t got = 0;
   if (!file_.read(0, h, sizeof h, &got)) return false;
-  if (got < 8) return damaged(kSubMemoHeader, "memo header");
+  if (got < 8) return damaged(kSubMemoHeader, "cabeçalho do memo"_cp);
   switch (kind_) {
     case dbf::MemoKind::Fpt:
       blockSize_ = static_cast<uint32_t>(h[6] << 8 | h[7]);
       // Some writers keep the block size of 512 byte headers as 0.
-      if (blockSize_ == 0) return damaged(kSubMemoHeader, "memo block size 0");
+      if (blockSize_ == 0) return damaged(kSubMemoHeader, "bloco de memo de tamanho 0");
       break;
     case dbf::MemoKind::Dbt4:
       blockSize_ = got >= 22 ? static_cast<uint32_t>(h[20] | h[21] << 8) : 512;
       if (blockSize_ == 0) blockSize_ = 512;
-      if (blockSize_ < 32) return damaged(kSubMemoHeader, "memo block size");
+      if (blockSize_ < 32) return damaged(kSubMemoHeader, "tamanho de bloco de memo inválido"_cp);
       break;
     default:
       blockSize_ = 512;
@@ -152,9 +153,9 @@ bool MemoFile::read(uint32_t block, std::string& out) {
   if (block == 0) return true;
   int64_t size = file_.size();
   uint64_t off = static_cast<uint64_t>(block) * blockSize_;
-  if (block < headerBlocks()) return damaged(kSubMemoPointer, "memo pointer " + std::to_string(block) + " into the header");
+  if (block < headerBlocks()) return damaged(kSubMemoPointer, "ponteiro de memo " + std::to_string(block) + std::string(" dentro do cabeçalho"_cp));
   if (size < 0 || off >= static_cast<uint64_t>(size))
-    return damaged(kSubMemoPointer, "memo pointer " + std::to_string(block) + " beyond the memo file");
+    return damaged(kSubMemoPointer, "ponteiro de memo " + std::to_string(block) + " além do fim do arquivo de memo");
   uint64_t avail = static_cast<uint64_t>(size) - off;
 
   if (kind_ == dbf::MemoKind::Dbt) {
@@ -172,25 +173,25 @@ bool MemoFile::read(uint32_t block, std::string& out) {
         return true;
       }
       out.append(chunk, static_cast<size_t>(got));
-      if (out.size() > kMaxMemo) return damaged(kSubMemoBlock, "memo at block " + std::to_string(block) + " without end");
+      if (out.size() > kMaxMemo) return damaged(kSubMemoBlock, "memo no bloco " + std::to_string(block) + " sem fim");
       pos += static_cast<uint64_t>(got);
     }
     return true;
   }
 
   uint8_t h[8];
-  if (avail < 8) return damaged(kSubMemoBlock, "memo block " + std::to_string(block) + " cut short");
+  if (avail < 8) return damaged(kSubMemoBlock, "bloco de memo " + std::to_string(block) + " incompleto");
   if (!file_.readExact(static_cast<int64_t>(off), h, 8, kSubMemoBlock)) return false;
   uint64_t len;
   if (kind_ == dbf::MemoKind::Fpt) {
     len = be32(h + 4);
   } else {  // newer DBT: marker FF FF 08 00, length counting the 8 bytes
     if (!(h[0] == 0xFF && h[1] == 0xFF && h[2] == 0x08 && h[3] == 0x00) || le32(h + 4) < 8)
-      return damaged(kSubMemoBlock, "memo block " + std::to_string(block) + " without its marker");
+      return damaged(kSubMemoBlock, "bloco de memo " + std::to_string(block) + " sem sua marca");
     len = le32(h + 4) - 8;
   }
   if (len > avail - 8 || len > kMaxMemo)
-    return damaged(kSubMemoBlock, "memo block " + std::to_string(block) + " claims " + std::to_string(len) + " bytes");
+    return damaged(kSubMemoBlock, "bloco de memo " + std::to_string(block) + " declara " + std::to_string(len) + " bytes");
   out.resize(static_cast<size_t>(len));
   if (len && !file_.readExact(static_cast<int64_t>(off + 8), out.data(), static_cast<int64_t>(len), kSubMemoBlock))
     return false;

@@ -67,7 +67,7 @@ class MemoFile {
   uint32_t headerBlocks() const { return (512 + blockSize_ - 1) / blockSize_; }
   // Blocks the memo at `block` occupies, 0 when unknown or damaged.
   uint32_t blocksOf(uint32_t block);
-  bool damaged(int sub, const std::string& what);
+  bool damaged(int sub, std::string_view what);
 
   dbf::MemoKind kind_;
   EngineFile file_;
