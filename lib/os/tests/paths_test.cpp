@@ -20,6 +20,11 @@ TEST(Paths, JoinWithOneSeparator) {
       {"/data/", "/RICLAS.DBF", "/data/\\/RICLAS.DBF", "/data/RICLAS.DBF"},
       {"D:", "", "D:\\", "D:/"},
       {"C:\\", "BK\\RICLAS.X", "C:\\BK\\RICLAS.X", "C:/BK/RICLAS.X"},
+      {"\\\\SRV\\DADOS", "RICLAS.DBF", "\\\\SRV\\DADOS\\RICLAS.DBF", "//SRV/DADOS/RICLAS.DBF"},
+      {"C:\\A", "", "C:\\A\\", "C:/A/"},
+      {"", "", "", ""},
+      {"", "\\X", "X", "X"},
+      {"/", "etc", "/\\etc", "/etc"},
   };
   for (auto& c : cases) {
     EXPECT_EQ(dirFile(c.folder, c.file, kWindowsPaths), c.win) << c.folder << "+" << c.file;
@@ -39,6 +44,10 @@ TEST(Paths, FileNames) {
       {" /tmp/ARQ.TAR.GZ ", false, "/tmp/ARQ", "ARQ"},
       {"dados\\x.dbf", true, "x.dbf", "x.dbf"},
       {"", true, "", ""},
+      {"\\\\SRV\\SHARE\\A.B.C", false, "A", "A"},
+      {"C:ARQ", true, "ARQ", "C:ARQ"},
+      {"/home/ana/relatorio.htm", true, "/home/ana/relatorio.htm", "relatorio.htm"},
+      {"C:\\DADOS\\", true, "", ""},
   };
   for (auto& c : cases) {
     EXPECT_EQ(fileNameOf(c.path, c.keepExt, kWindowsPaths), c.win) << c.path;
@@ -60,6 +69,12 @@ TEST(Paths, FolderOfAFullPath) {
       {"/a.txt", true, &kPosixPaths, "/"},
       {"/home/x/Meus Dados/a.txt", true, &kPosixPaths, "\"/home/x/Meus Dados\""},
       {"/data/RICLAS/RICLAS", true, &kPosixPaths, "/data/RICLAS"},
+      {"C:\\A\\B\\", true, &kWindowsPaths, "C:\\A\\B"},
+      {"\\\\SRV\\DADOS\\X.DBF", true, &kWindowsPaths, "\\\\SRV\\DADOS"},
+      {"\\\\SRV\\DADOS\\X.DBF", true, &kPosixPaths, "//SRV/DADOS"},
+      {"C:\\Meus Dados\\a.txt", true, &kPosixPaths, "\"C:/Meus Dados\""},
+      {"/a/b/c.txt", false, &kPosixPaths, "/a/b"},
+      {"/a", false, &kPosixPaths, "/"},
   };
   for (auto& c : cases) EXPECT_EQ(folderOf(c.full, c.quote, *c.st), c.folder) << c.full;
 }
@@ -87,12 +102,35 @@ TEST(Paths, TrueNameAndCurrentFolder) {
   fs::remove_all(dir);
 }
 
+TEST(Paths, ValidFileNames) {
+  struct Case {
+    const char *in, *out;
+  } cases[] = {
+      {"a\"b.c/d\\e*f>g<h|i:j,k&l m", "abcdefghijklm"},
+      {"Relatório 12/2021", "Relatório122021"},
+      {"", ""},
+      {"ARQ.DBF", "ARQDBF"},
+      {"C:\\DADOS\\X", "CDADOSX"},
+  };
+  for (auto& c : cases) EXPECT_EQ(NOMEARQUIVOVALIDO(c.in), c.out) << c.in;
+}
+
+TEST(Paths, LongFolderNames) {
+  struct Case {
+    const char* path;
+    bool longName;
+  } cases[] = {
+      {"C:\\PASTALONGA\\X", true},    {"/pastalonga/x", true},
+      {"/tmp/nomecomprido.txt", true},   {"C:\\DADOS\\RICLAS", false},
+      {"/dados/riclas", false},          {"C:\\DADOS\\RICLAS.DB", true},  // the extension counts
+      {"C:\\DADOS\\RICLA.DB", false}, {"12345678/12345678", false},
+      {"123456789", true},               {"", false},
+      {"a\\b/c", false},
+  };
+  for (auto& c : cases) EXPECT_EQ(PASTANOMELONGO(c.path), c.longName) << c.path;
+}
+
 TEST(Paths, SmallRules) {
-  EXPECT_EQ(NOMEARQUIVOVALIDO("a\"b.c/d\\e*f>g<h|i:j,k&l m"), "abcdefghijklm");
-  EXPECT_TRUE(PASTANOMELONGO("C:\\PASTALONGA\\X"));
-  EXPECT_TRUE(PASTANOMELONGO("/tmp/nomecomprido.txt"));
-  EXPECT_FALSE(PASTANOMELONGO("C:\\DADOS\\RICLAS"));
-  EXPECT_TRUE(PASTANOMELONGO("C:\\DADOS\\RICLAS.DB"));  // the extension counts
   std::string here = DIRETORIO();
   EXPECT_GT(_DISKSPACE(here, 3), 0);
   EXPECT_LE(_DISKSPACE(here, 1), _DISKSPACE(here, 3));
