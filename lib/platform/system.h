@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace kor::plat {
 
 // --- names --------------------------------------------------------------------
@@ -76,7 +78,26 @@ int fileHandleLimit();
 // with the extensions of PATHEXT); "" when it is not found.
 std::string findProgram(const std::string& name);
 
+// The entries of a folder, like listDir(), but telling why a folder could
+// not be read: kOk, or the OsCode (3 path not found, 5 access denied ...).
+int readFolder(const std::string& folder, std::vector<DirEntry>& out);
+
 // --- the desktop ---------------------------------------------------------------------
+
+// The shell's folder picker over the foreground window (Windows): the chosen
+// folder, "" when the user cancels; nullopt where the system has no such
+// dialogue (the caller then draws its own). `root` "" means the Desktop.
+std::optional<std::string> shellBrowseForFolder(const std::string& title, const std::string& root,
+                                                bool newFolderButton);
+// The shell's Save As dialogue over the active window (Windows): the chosen
+// full file name, "" when cancelled; nullopt where the system has none.
+// `filters` are pairs of description and pattern ("*.csv"); the dialogue
+// starts in the current folder and asks before replacing a file.
+struct FileFilter {
+  std::string description, pattern;
+};
+std::optional<std::string> shellSaveAs(const std::vector<FileFilter>& filters, const std::string& initialName,
+                                       const std::string& title, const std::string& defaultExtension);
 
 // Hands a document, folder or program to the desktop, as the Windows shell's
 // execute call does: the verb "open" or "print", command-line parameters for a

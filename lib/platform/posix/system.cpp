@@ -10,6 +10,7 @@
 //    base folders;
 //  - the shell's execute call: programs are started directly, everything
 //    else goes to xdg-open, printing to lp.
+#include <dirent.h>
 #include <spawn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -367,6 +368,42 @@ std::string findProgram(const std::string& name) {
     i = j + 1;
   }
   return "";
+}
+
+int readFolder(const std::string& folder, std::vector<DirEntry>& out) {
+  out.clear();
+  std::string dir = folder.empty() ? std::string(".") : resolveCase(nativePath(folder));
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) {
+    switch (errno) {
+      case ENOENT: return kPathNotFound;
+      case ENOTDIR: return kPathNotFound;
+      case EACCES:
+      case EPERM: return kAccessDenied;
+      case EMFILE:
+      case ENFILE: return kTooManyOpen;
+      default: return kAccessDenied;
+    }
+  }
+  while (struct dirent* e = ::readdir(d)) {
+    std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    DirEntry entry;
+    entry.name = name;
+    entry.info = statPath(dir + "/" + name);
+    out.push_back(std::move(entry));
+  }
+  ::closedir(d);
+  return kOk;
+}
+
+std::optional<std::string> shellBrowseForFolder(const std::string&, const std::string&, bool) {
+  return std::nullopt;
+}
+
+std::optional<std::string> shellSaveAs(const std::vector<FileFilter>&, const std::string&, const std::string&,
+                                       const std::string&) {
+  return std::nullopt;
 }
 
 int shellExecute(const std::string& file, const std::string& verb, const std::string& parameters, int) {

@@ -9,6 +9,7 @@
 #include <winspool.h>
 #include <shlobj.h>
 #include <shellapi.h>
+#include <commdlg.h>
 
 #include <cstdio>
 #include <string>
@@ -224,6 +225,86 @@ std::string findProgram(const std::string& name) {
     }
   }
   return "";
+}
+
+int readFolder(const std::string& folder, std::vector<DirEntry>& out) {
+  out.clear();
+  std::string dir = nativePath(folder.empty() ? std::string(".") : folder);
+  if (!dir.empty() && dir.back() != '\\') dir += '\\';
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(toWide(dir + "*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) {
+    DWORD e = GetLastError();
+    if (e == ERROR_FILE_NOT_FOUND) return kOk;  // an empty folder (a drive root)
+    return e == ERROR_PATH_NOT_FOUND || e == ERROR_DIRECTORY ? kPathNotFound : static_cast<int>(e);
+  }
+  do {
+    std::string name = toNarrow(fd.cFileName);
+    if (name == "." || name == "..") continue;
+    DirEntry entry;
+    entry.name = name;
+    entry.info = statPath(dir + name);
+    out.push_back(std::move(entry));
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+  return kOk;
+}
+
+std::optional<std::string> shellBrowseForFolder(const std::string& title, const std::string& root,
+                                                bool newFolderButton) {
+  HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  std::wstring wtitle = toWide(title);
+  BROWSEINFOW bi{};
+  bi.hwndOwner = GetForegroundWindow();
+  bi.lpszTitle = wtitle.c_str();
+  bi.ulFlags = newFolderButton ? 0 : 512;  // BIF_NONEWFOLDERBUTTON
+  PIDLIST_ABSOLUTE rootList = nullptr;
+  if (!root.empty() && SHParseDisplayName(toWide(root).c_str(), nullptr, &rootList, 0, nullptr) == S_OK)
+    bi.pidlRoot = rootList;
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&bi);
+  std::string result;
+  if (chosen) {
+    wchar_t buf[MAX_PATH * 2];
+    if (SHGetPathFromIDListW(chosen, buf)) result = toNarrow(buf);
+    CoTaskMemFree(chosen);
+  }
+  if (rootList) CoTaskMemFree(rootList);
+  if (SUCCEEDED(init)) CoUninitialize();
+  return result;
+}
+
+std::optional<std::string> shellSaveAs(const std::vector<FileFilter>& filters, const std::string& initialName,
+                                       const std::string& title, const std::string& defaultExtension) {
+  // "Description\0pattern\0...\0\0"
+  std::wstring filter;
+  for (auto& f : filters) {
+    filter += toWide(f.description);
+    filter += L'\0';
+    filter += toWide(f.pattern);
+    filter += L'\0';
+  }
+  filter += L'\0';
+  std::wstring file = toWide(initialName);
+  file.resize(MAX_PATH * 4, L'\0');
+  std::wstring wtitle = toWide(title), dir = toWide(currentDir()), ext = toWide(defaultExtension);
+  OPENFILENAMEW of{};
+  of.lStructSize = sizeof of;
+  of.hwndOwner = GetActiveWindow();
+  of.lpstrFilter = filters.empty() ? nullptr : filter.c_str();
+  of.lpstrFile = file.data();
+  of.nMaxFile = static_cast<DWORD>(file.size());
+  of.lpstrInitialDir = dir.c_str();
+  of.lpstrTitle = wtitle.c_str();
+  of.lpstrDefExt = ext.empty() ? nullptr : ext.c_str();
+  // Prompt before overwriting, hide the read-only box, keep the current
+  // folder, the path must exist, share-aware, no test file, no shortcut
+  // following: 1132558.
+  constexpr DWORD kFlags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST |
+                           OFN_SHAREAWARE | OFN_NOTESTFILECREATE | OFN_NODEREFERENCELINKS;
+  static_assert(kFlags == 1132558);
+  of.Flags = kFlags;
+  if (!GetSaveFileNameW(&of)) return std::string();
+  return toNarrow(of.lpstrFile);
 }
 
 int shellExecute(const std::string& file, const std::string& verb, const std::string& parameters,
