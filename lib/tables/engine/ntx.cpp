@@ -45,7 +45,7 @@ void Index::raiseError(const char* op, const Error& e) {
 }
 
 bool Index::openFile(const std::string& path, const OpenOptions& opt) {
-  file_ = plat::absolutePath(path);
+  file_ = plat::isMemoryPath(path) ? path : plat::absolutePath(path);
   opt_ = opt;
   bool ok = false;
   rt::LoopResult r = rt::raiseLoop([&](rt::ErrorRecord& rec) {
@@ -152,7 +152,7 @@ void Index::parseHeader(const uint8_t* b, int64_t fileSize) {
 std::unique_ptr<Index> Index::create(const std::string& path, const Spec& spec, KeyList& keys,
                                      const OpenOptions& opt) {
   std::unique_ptr<Index> ix(new Index());
-  ix->file_ = plat::absolutePath(path);
+  ix->file_ = plat::isMemoryPath(path) ? path : plat::absolutePath(path);
   ix->opt_ = opt;
   ix->opt_.readOnly = false;
   auto fail = [&](int gen, int sub, int os, const std::string& why) {
@@ -292,6 +292,7 @@ bool Index::headerUnchanged() {
 void Index::dropCache() {
   if (!cache_.empty()) stats_.cacheDrops++;
   cache_.clear();
+  dirty_.clear();
   counts_.clear();
   leafDepth_ = -1;
   pathValid_ = false;
@@ -411,19 +412,24 @@ Index::Page& Index::allocPage() {
   return *p;
 }
 
+void Index::markDirty(Page& p) {
+  if (p.dirty) return;
+  p.dirty = true;
+  dirty_.push_back(&p);
+}
+
 void Index::freePage(Page& p) {
   p.b.fill(0);
   wr32(p.b.data(), freeHead_);
   freeHead_ = p.off;
-  p.dirty = true;
+  markDirty(p);
   p.validated = false;
   p.fresh = false;
 }
 
 void Index::commit(bool headerMoved) {
   std::vector<Page*> dirty;
-  for (auto& kv : cache_)
-    if (kv.second->dirty) dirty.push_back(kv.second.get());
+  dirty.swap(dirty_);
   if (dirty.empty() && !headerMoved) return;
   std::sort(dirty.begin(), dirty.end(), [](const Page* a, const Page* b) {
     if (a->fresh != b->fresh) return a->fresh;
@@ -442,7 +448,10 @@ void Index::commit(bool headerMoved) {
       data = run.data();
     }
     plat::IoResult r = plat::writeAt(h_, dirty[i]->off, data, int64_t(j - i) * kPageSize);
-    if (!r.ok()) throw Error{rt::kErrWrite, kSubWrite, r.error, false, "page " + std::to_string(dirty[i]->off)};
+    if (!r.ok()) {
+      dirty_.swap(dirty);  // for the rollback
+      throw Error{rt::kErrWrite, kSubWrite, r.error, false, "page " + std::to_string(dirty_[i]->off)};
+    }
     stats_.pageWrites += j - i;
     i = j;
   }
@@ -453,7 +462,10 @@ void Index::commit(bool headerMoved) {
   wr32(b + hdr::kRoot, root_);
   wr32(b + hdr::kFree, freeHead_);
   plat::IoResult r = plat::writeAt(h_, 0, b, sizeof b);
-  if (!r.ok()) throw Error{rt::kErrWrite, kSubWrite, r.error, false, "header"};
+  if (!r.ok()) {
+    dirty_.swap(dirty);
+    throw Error{rt::kErrWrite, kSubWrite, r.error, false, "header"};
+  }
   std::memcpy(rawHeader_.data(), b, sizeof b);
   for (Page* p : dirty) {
     p->dirty = false;
@@ -464,12 +476,8 @@ void Index::commit(bool headerMoved) {
 }
 
 void Index::rollback() {
-  for (auto it = cache_.begin(); it != cache_.end();) {
-    if (it->second->dirty)
-      it = cache_.erase(it);
-    else
-      ++it;
-  }
+  for (Page* p : dirty_) cache_.erase(p->off);
+  dirty_.clear();
   counts_.clear();
   leafDepth_ = -1;
   fileEndKnown_ = false;
@@ -500,7 +508,7 @@ int Index::count(const Page& p) const { return rd16(p.b.data()); }
 int Index::slot(const Page& p, int i) const { return rd16(p.b.data() + 2 + 2 * i); }
 const uint8_t* Index::item(const Page& p, int i) const { return p.b.data() + slot(p, i); }
 uint8_t* Index::itemMut(Page& p, int i) {
-  p.dirty = true;
+  markDirty(p);
   return p.b.data() + slot(p, i);
 }
 uint32_t Index::child(const Page& p, int i) const { return rd32(item(p, i)); }
@@ -515,7 +523,7 @@ void Index::initEmpty(Page& p) {
   for (int i = 0; i <= max_; ++i) wr16(p.b.data() + 2 + 2 * i, uint16_t(tableEnd_ + i * itemSize_));
   p.validated = true;
   p.slotsSound = true;
-  p.dirty = true;
+  markDirty(p);
 }
 
 void Index::gather(const Page& p, std::vector<uint8_t>& items, uint32_t& rc) const {
@@ -549,7 +557,7 @@ void Index::insertAt(Page& p, int i, const uint8_t* it, uint32_t rightChild) {
     wr16(b + 2 + 2 * i, s);
     std::memcpy(b + s, it, itemSize_);
     wr16(b, uint16_t(n + 1));
-    p.dirty = true;
+    markDirty(p);
   } else {
     std::vector<uint8_t> items;
     uint32_t rc;
@@ -569,7 +577,7 @@ void Index::removeLeafAt(Page& p, int i) {
   wr16(b + 2 + 2 * max_, s);
   std::memset(b + s, 0, itemSize_);
   wr16(b, uint16_t(n - 1));
-  p.dirty = true;
+  markDirty(p);
 }
 
 }  // namespace kor::tables::ntx

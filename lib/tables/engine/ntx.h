@@ -217,8 +217,9 @@ class Index {
   // not found, the position is the next key in index order with `soft`, or
   // the end otherwise.
   bool seek(std::string_view key, bool soft = false, bool last = false);
-  // Positions on exactly this item; false (and at the end) when absent.
-  bool gotoItem(std::string_view key, uint32_t recno);
+  // Positions on exactly this item; false when absent, and then at the end
+  // or, with soft, on the item that follows where it would stand.
+  bool gotoItem(std::string_view key, uint32_t recno, bool soft = false);
   // One key forward; false and at the end when there is none.
   bool next();
   // One key back; false when there is none, and the position stays on the
@@ -298,6 +299,7 @@ class Index {
   void validate(Page& p);
   Page& allocPage();
   void freePage(Page& p);
+  void markDirty(Page& p);
   uint32_t fileEnd();
   void commit(bool headerMoved);
   void rollback();
@@ -378,6 +380,7 @@ class Index {
 
   // cache
   std::unordered_map<uint32_t, std::unique_ptr<Page>> cache_;
+  std::vector<Page*> dirty_;  // pages changed by the change in progress
   std::unordered_map<uint32_t, uint64_t> counts_;
   uint32_t fileEnd_ = 0;
   bool fileEndKnown_ = false;

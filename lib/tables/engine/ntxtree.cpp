@@ -312,19 +312,22 @@ bool Index::seek(std::string_view key, bool soft, bool last) {
   });
 }
 
-bool Index::gotoItem(std::string_view key, uint32_t recno) {
+bool Index::gotoItem(std::string_view key, uint32_t recno, bool soft) {
   return guarded("goto", false, [&] {
     ReadScope rs(*this);
     std::string k = fitKey(key);
     Target t{reinterpret_cast<const uint8_t*>(k.data()), k.size(), recno, Target::Exact};
     bool exact = false;
     descend(t, &exact);
-    if (!exact) {
-      setEnd();
-      return false;
+    if (exact) {
+      settle();
+      return true;
     }
-    settle();
-    return true;
+    if (soft && normalizeForward())
+      settle();
+    else
+      setEnd();
+    return false;
   });
 }
 

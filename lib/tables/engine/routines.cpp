@@ -8,6 +8,7 @@
 #include "runtime/runtime.h"
 #include "tables/engine.h"
 #include "tables/engine/errors.h"
+#include "tables/engine/indexes.h"
 #include "values/textform.h"
 
 // The C library's EOF macro would hide the routine of that name.
@@ -486,6 +487,7 @@ void registerRoutines() {
       {"__DBAPP", DBAPP, rt::kNone},
   };
   for (const Entry& e : entries) rt::registerRoutine(e.name, e.fn, e.flags);
+  registerIndexRoutines();
 }
 
 }  // namespace kor::tables
