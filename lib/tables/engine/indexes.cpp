@@ -13,6 +13,7 @@
 // on the item after where it would stand.
 #include "tables/engine/indexes.h"
 
+#include "values/cp850.h"
 #include <algorithm>
 
 #include "platform/platform.h"
@@ -118,7 +119,7 @@ std::optional<std::string> NtxOrder::currentKey() {
   std::optional<std::string> k = ntx::encodeKey(v, fmt_);
   if (!k)
     raiseIndexError(rt::kErrDataType, kSubDataType, ix_->path(),
-                    std::string("the key expression gave a value of type ") + v.typeLetter());
+                    std::string("a expressão chave deu um valor do tipo "_cp) + v.typeLetter());
   return k;
 }
 
@@ -137,14 +138,14 @@ std::unique_ptr<NtxOrder> NtxOrder::open(WorkArea& area, const std::string& path
   std::optional<ntx::KeyType> t = ntx::keyTypeOf(v);
   std::string why;
   if (!t) {
-    why = std::string("the key expression gives no key (type ") + v.typeLetter() + ")";
+    why = std::string("a expressão chave não dá uma chave (tipo "_cp) + v.typeLetter() + ")";
   } else if (*t == ntx::KeyType::Text) {
     size_t len = v.textLen();
     if (len > size_t(x.keySize()) || (len != size_t(x.keySize()) && isPlainField(area, x.keyExpr())))
-      why = "the key expression gives " + std::to_string(len) + " bytes, the index holds " +
+      why = std::string("a expressão chave dá "_cp) + std::to_string(len) + std::string(" bytes, o índice guarda "_cp) +
             std::to_string(x.keySize());
   } else if ((*t == ntx::KeyType::Date && x.keySize() != 8) || (*t == ntx::KeyType::Logical && x.keySize() != 1)) {
-    why = "key size " + std::to_string(x.keySize()) + " for a " + char(*t) + " key";
+    why = std::string("tamanho de chave ") + std::to_string(x.keySize()) + " para uma chave " + char(*t);
   }
   if (!why.empty()) {
     raiseIndexError(rt::kErrCorruption, ntx::kSubKeySize, x.path(), why, "open");
@@ -183,7 +184,7 @@ bool NtxOrder::gatherKeys(ntx::KeyList& keys, const IndexSpec* spec) {
     std::optional<std::string> k = ntx::encodeKey(v, fmt_);
     if (!k) {
       raiseIndexError(rt::kErrDataType, kSubDataType, ix_ ? ix_->path() : indexPath(spec ? spec->file : ""),
-                      "record " + std::to_string(r) + ": the key expression gave a value of type " + v.typeLetter());
+                      std::string("registro ") + std::to_string(r) + std::string(": a expressão chave deu um valor do tipo "_cp) + v.typeLetter());
       continue;
     }
     keys.add(*k, r);
@@ -213,8 +214,8 @@ std::unique_ptr<NtxOrder> NtxOrder::create(WorkArea& area, const IndexSpec& spec
   std::optional<ntx::KeyFormat> f = ntx::keyFormatOf(v);
   if (!f || f->size < 1 || f->size > ntx::kMaxKeySize) {
     raiseIndexError(f ? rt::kErrLimit : rt::kErrDataType, ntx::kSubKeySize, path,
-                    f ? "a key of " + std::to_string(f->size) + " bytes"
-                      : std::string("the key expression gives no key (type ") + v.typeLetter() + ")",
+                    f ? std::string("chave de ") + std::to_string(f->size) + " bytes"
+                      : std::string("a expressão chave não dá uma chave (tipo "_cp) + v.typeLetter() + ")",
                     "create");
     return nullptr;
   }
@@ -274,7 +275,7 @@ SeekResult NtxOrder::seek(const Value& key, bool soft, bool last) {
   trusted_ = true;
   if (!k) {
     raiseIndexError(rt::kErrDataType, kSubDataType, ix_->path(),
-                    std::string("a ") + key.typeLetter() + " value sought in a " + char(fmt_.type) + " index", "seek");
+                    std::string("valor do tipo ") + key.typeLetter() + std::string(" procurado num índice "_cp) + char(fmt_.type), "seek");
     return SeekResult{};
   }
   bool found = ix_->seek(*k, soft, last);
@@ -302,7 +303,7 @@ void NtxOrder::setScope(int which, const Value& v) {
     bytes = ntx::seekKey(v, fmt_);
     if (!bytes) {
       raiseIndexError(rt::kErrDataType, kSubDataType, ix_->path(),
-                      std::string("a ") + v.typeLetter() + " scope in a " + char(fmt_.type) + " index", "scope");
+                      std::string("escopo do tipo ") + v.typeLetter() + std::string(" num índice "_cp) + char(fmt_.type), "scope");
       return;
     }
   }
@@ -388,7 +389,7 @@ void orderListClear(WorkArea& a) { a.clearOrders(); }
 
 bool orderListRebuild(WorkArea& a) {
   if (a.readOnly()) {
-    raiseIndexError(rt::kErrReadOnly, kSubReadOnly, a.path(), "reindex of a table opened read-only", "reindex");
+    raiseIndexError(rt::kErrReadOnly, kSubReadOnly, a.path(), std::string("reindexação de tabela aberta só para leitura"_cp), "reindex");
     return false;
   }
   a.flush();
@@ -397,7 +398,7 @@ bool orderListRebuild(WorkArea& a) {
   bool tookLock = false;
   if (a.shared() && !a.fileLocked()) {
     if (!a.lockFile()) {
-      raiseIndexError(rt::kErrLock, kSubLock, a.path(), "reindex needs the file lock", "reindex");
+      raiseIndexError(rt::kErrLock, kSubLock, a.path(), std::string("a reindexação exige o travamento do arquivo"_cp), "reindex");
       return false;
     }
     tookLock = true;

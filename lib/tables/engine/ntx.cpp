@@ -18,6 +18,7 @@
 #include <cassert>
 
 #include "tables/engine/ntx_internal.h"
+#include "values/cp850.h"
 
 namespace kor::tables::ntx {
 
@@ -84,8 +85,8 @@ std::unique_ptr<Index> Index::open(const std::string& path, const OpenOptions& o
     } unlock{*ix, mine};
     uint8_t b[kPageSize];
     plat::IoResult r = plat::readAt(ix->h_, 0, b, kPageSize);
-    if (!r.ok()) throw Error{rt::kErrRead, kSubRead, r.error, false, "header"};
-    if (r.bytes < kPageSize) throw corrupt("the header page is truncated");
+    if (!r.ok()) throw Error{rt::kErrRead, kSubRead, r.error, false, std::string("cabeçalho"_cp)};
+    if (r.bytes < kPageSize) throw corrupt(std::string("página de cabeçalho incompleta"_cp));
     ix->stats_.headerReads++;
     int64_t size = plat::fileSize(ix->h_);
     ix->parseHeader(b, size);
@@ -98,22 +99,22 @@ std::unique_ptr<Index> Index::open(const std::string& path, const OpenOptions& o
 void Index::parseHeader(const uint8_t* b, int64_t fileSize) {
   uint16_t sig = rd16(b + hdr::kSignature);
   if (sig != kSignature && sig != kSignatureWithFor && sig != kSignatureOld)
-    throw corrupt("unknown signature " + std::to_string(sig));
+    throw corrupt(std::string("assinatura desconhecida ") + std::to_string(sig));
   int keySize = rd16(b + hdr::kKeySize);
   int itemSize = rd16(b + hdr::kItemSize);
   int max = rd16(b + hdr::kMaxItems);
   int half = rd16(b + hdr::kHalfPage);
-  if (keySize < 1 || keySize > kMaxKeySize) throw corrupt("key size " + std::to_string(keySize));
-  if (itemSize != keySize + 8) throw corrupt("item size disagrees with the key size");
-  if (max < 2) throw corrupt("a page holds fewer than two keys");
+  if (keySize < 1 || keySize > kMaxKeySize) throw corrupt(std::string("tamanho de chave ") + std::to_string(keySize));
+  if (itemSize != keySize + 8) throw corrupt(std::string("tamanho do item não confere com o da chave"_cp));
+  if (max < 2) throw corrupt(std::string("página com menos de duas chaves"_cp));
   if (2 + 2 * (max + 1) + (max + 1) * itemSize > kPageSize)
-    throw corrupt("max keys " + std::to_string(max) + " do not fit in a page");
+    throw corrupt(std::string("máximo de "_cp) + std::to_string(max) + std::string(" chaves por página não cabem numa página"_cp));
   uint32_t root = rd32(b + hdr::kRoot);
   uint32_t freeHead = rd32(b + hdr::kFree);
   if (root == 0 || root % kPageSize || (fileSize >= 0 && int64_t(root) + kPageSize > fileSize))
-    throw corrupt("root page " + std::to_string(root) + " outside the file");
+    throw corrupt(std::string("página raiz "_cp) + std::to_string(root) + " fora do arquivo");
   if (freeHead % kPageSize || (freeHead && (fileSize >= 0 && int64_t(freeHead) + kPageSize > fileSize)))
-    throw corrupt("free page " + std::to_string(freeHead) + " outside the file");
+    throw corrupt(std::string("página livre "_cp) + std::to_string(freeHead) + " fora do arquivo");
 
   std::memcpy(rawHeader_.data(), b, kPageSize);
   signature_ = sig;
@@ -160,11 +161,11 @@ std::unique_ptr<Index> Index::create(const std::string& path, const Spec& spec, 
     return nullptr;
   };
   if (spec.keySize < 1 || spec.keySize > kMaxKeySize)
-    return fail(rt::kErrLimit, kSubKeySize, 0, "key size " + std::to_string(spec.keySize));
+    return fail(rt::kErrLimit, kSubKeySize, 0, std::string("tamanho de chave ") + std::to_string(spec.keySize));
   if (keys.keySize() != spec.keySize)
-    return fail(rt::kErrArg, kSubKeySize, 0, "keys of another size");
+    return fail(rt::kErrArg, kSubKeySize, 0, std::string("chaves de outro tamanho"));
   if (spec.keyExpr.size() >= size_t(kExprSize) || spec.forExpr.size() >= size_t(kExprSize))
-    return fail(rt::kErrLimit, kSubCreate, 0, "expression longer than 255 characters");
+    return fail(rt::kErrLimit, kSubCreate, 0, std::string("expressão com mais de 255 caracteres"_cp));
   rt::LoopResult r = rt::raiseLoop([&](rt::ErrorRecord& rec) {
     plat::OpenResult o = plat::openFile(ix->file_, plat::Access::ReadWrite,
                                         opt.shared ? plat::Share::DenyNone : plat::Share::Exclusive,
@@ -220,7 +221,7 @@ void Index::writeFreshFile(const Spec& spec, KeyList& keys) {
     lock.on = true;
   }
   int rc = plat::truncateFile(h_, 0);
-  if (rc) throw Error{rt::kErrWrite, kSubWrite, rc, false, "truncate"};
+  if (rc) throw Error{rt::kErrWrite, kSubWrite, rc, false, std::string("ajuste do tamanho do arquivo")};
   writeTree(keys);
 }
 
@@ -238,9 +239,9 @@ void Index::lockWait(bool exclusive) {
       return;
     }
     if (r == plat::LockResult::Error)
-      throw Error{rt::kErrLock, kSubLock, plat::kLockViolation, true, "lock call failed"};
+      throw Error{rt::kErrLock, kSubLock, plat::kLockViolation, true, std::string("falha na chamada de travamento")};
     if (plat::monotonicMillis() - start > ls.timeoutMillis)
-      throw Error{rt::kErrLock, kSubLock, plat::kLockViolation, true, "index lock held elsewhere"};
+      throw Error{rt::kErrLock, kSubLock, plat::kLockViolation, true, std::string("índice travado por outro programa"_cp)};
     // Other holders keep the lock for the time of one change: a few quick
     // tries, then short sleeps.
     plat::sleepMillis(tries < 20 ? 0 : 1);
@@ -258,16 +259,16 @@ void Index::unlock() {
 bool Index::refreshHeader() {
   uint8_t b[12];
   plat::IoResult r = plat::readAt(h_, 0, b, sizeof b);
-  if (!r.ok()) throw Error{rt::kErrRead, kSubRead, r.error, false, "header"};
-  if (r.bytes < int64_t(sizeof b)) throw corrupt("the header page is truncated");
+  if (!r.ok()) throw Error{rt::kErrRead, kSubRead, r.error, false, std::string("cabeçalho"_cp)};
+  if (r.bytes < int64_t(sizeof b)) throw corrupt(std::string("página de cabeçalho incompleta"_cp));
   stats_.headerReads++;
   uint16_t version = rd16(b + hdr::kVersion);
   uint32_t root = rd32(b + hdr::kRoot);
   uint32_t freeHead = rd32(b + hdr::kFree);
   if (version == version_ && root == root_ && freeHead == freeHead_) return false;
   dropCache();
-  if (root == 0 || root % kPageSize) throw corrupt("root page " + std::to_string(root) + " outside the file");
-  if (freeHead % kPageSize) throw corrupt("free page " + std::to_string(freeHead) + " outside the file");
+  if (root == 0 || root % kPageSize) throw corrupt(std::string("página raiz "_cp) + std::to_string(root) + " fora do arquivo");
+  if (freeHead % kPageSize) throw corrupt(std::string("página livre "_cp) + std::to_string(freeHead) + " fora do arquivo");
   version_ = version;
   root_ = root;
   freeHead_ = freeHead;
@@ -304,7 +305,7 @@ void Index::trimCache() {
 }
 
 Index::Page* Index::readPage(uint32_t off) {
-  if (off == 0 || off % kPageSize) throw corrupt("page pointer " + std::to_string(off));
+  if (off == 0 || off % kPageSize) throw corrupt(std::string("ponteiro de página "_cp) + std::to_string(off));
   if (opt_.shared && opt_.lock.readersLock && !locked_) {
     // A read that went without the lock needs a page from the file: take
     // the lock now; if the index moved meanwhile, start over (ReadScope).
@@ -315,9 +316,9 @@ Index::Page* Index::readPage(uint32_t off) {
   auto p = std::make_unique<Page>();
   p->off = off;
   plat::IoResult r = plat::readAt(h_, off, p->b.data(), kPageSize);
-  if (!r.ok()) throw Error{rt::kErrRead, kSubRead, r.error, false, "page " + std::to_string(off)};
+  if (!r.ok()) throw Error{rt::kErrRead, kSubRead, r.error, false, std::string("página "_cp) + std::to_string(off)};
   if (r.bytes < kPageSize)
-    throw corrupt("page " + std::to_string(off) + (r.bytes ? " is truncated" : " lies beyond the end"));
+    throw corrupt(std::string("página "_cp) + std::to_string(off) + (r.bytes ? std::string(" incompleta") : std::string(" além do fim do arquivo"_cp)));
   stats_.pageReads++;
   Page* raw = p.get();
   cache_[off] = std::move(p);
@@ -341,14 +342,14 @@ Index::Page& Index::fetch(uint32_t off) {
 void Index::validate(Page& p) {
   const uint8_t* b = p.b.data();
   int n = rd16(b);
-  std::string where = "page " + std::to_string(p.off);
-  if (n > max_) throw corrupt(where + " holds " + std::to_string(n) + " keys, more than " + std::to_string(max_));
+  std::string where = std::string("página "_cp) + std::to_string(p.off);
+  if (n > max_) throw corrupt(where + " com " + std::to_string(n) + " chaves, mais que " + std::to_string(max_));
   uint16_t offs[kPageSize / 2];
   const int slots = max_ + 1;
   for (int i = 0; i < slots; ++i) {
     int s = rd16(b + 2 + 2 * i);
     if (s < tableEnd_ || s > kPageSize - itemSize_) {
-      if (i <= n) throw corrupt(where + ": slot " + std::to_string(i) + " outside the page");
+      if (i <= n) throw corrupt(where + std::string(": posição "_cp) + std::to_string(i) + std::string(" fora da página"_cp));
       s = -1;
     }
     offs[i] = uint16_t(s < 0 ? 0xFFFF : s);
@@ -361,13 +362,13 @@ void Index::validate(Page& p) {
       if (sorted[i] == 0xFFFF || sorted[i] - sorted[i - 1] < itemSize_) return false;
     return count == 0 || sorted[count - 1] != 0xFFFF;
   };
-  if (!overlapFree(n + 1)) throw corrupt(where + ": items overlap");
+  if (!overlapFree(n + 1)) throw corrupt(where + ": itens sobrepostos");
   p.slotsSound = overlapFree(slots);
   if (rd32(b + offs[0]) != 0) {
     for (int i = 0; i <= n; ++i) {
       uint32_t c = rd32(b + offs[i]);
-      if (c == 0 || c % kPageSize) throw corrupt(where + ": child pointer " + std::to_string(c));
-      if (c == p.off) throw corrupt(where + " refers to itself");
+      if (c == 0 || c % kPageSize) throw corrupt(where + ": ponteiro de filho " + std::to_string(c));
+      if (c == p.off) throw corrupt(where + " aponta para si mesma");
     }
   } else {
     // A leaf: whatever other child fields hold means nothing; clear them so
@@ -380,9 +381,9 @@ void Index::validate(Page& p) {
 uint32_t Index::fileEnd() {
   if (!fileEndKnown_) {
     int64_t s = plat::fileSize(h_);
-    if (s < 0) throw Error{rt::kErrRead, kSubRead, plat::kReadFault, false, "file size"};
+    if (s < 0) throw Error{rt::kErrRead, kSubRead, plat::kReadFault, false, std::string("tamanho do arquivo")};
     if (s < kPageSize) s = kPageSize;
-    if (s > int64_t(0xFFFFF000u)) throw Error{rt::kErrLimit, kSubWrite, 0, false, "index file too large"};
+    if (s > int64_t(0xFFFFF000u)) throw Error{rt::kErrLimit, kSubWrite, 0, false, std::string("arquivo de índice grande demais"_cp)};
     fileEnd_ = uint32_t((s + kPageSize - 1) / kPageSize * kPageSize);
     fileEndKnown_ = true;
   }
@@ -395,11 +396,11 @@ Index::Page& Index::allocPage() {
     uint32_t off = freeHead_;
     p = &fetchRaw(off);
     uint32_t next = rd32(p->b.data());
-    if (next == off || next % kPageSize) throw corrupt("free chain broken at page " + std::to_string(off));
+    if (next == off || next % kPageSize) throw corrupt(std::string("cadeia de páginas livres rompida na página "_cp) + std::to_string(off));
     freeHead_ = next;
   } else {
     uint32_t off = fileEnd();
-    if (off > 0xFFFFF000u - kPageSize) throw Error{rt::kErrLimit, kSubWrite, 0, false, "index file too large"};
+    if (off > 0xFFFFF000u - kPageSize) throw Error{rt::kErrLimit, kSubWrite, 0, false, std::string("arquivo de índice grande demais"_cp)};
     fileEnd_ = off + kPageSize;
     auto np = std::make_unique<Page>();
     np->off = off;
@@ -450,7 +451,7 @@ void Index::commit(bool headerMoved) {
     plat::IoResult r = plat::writeAt(h_, dirty[i]->off, data, int64_t(j - i) * kPageSize);
     if (!r.ok()) {
       dirty_.swap(dirty);  // for the rollback
-      throw Error{rt::kErrWrite, kSubWrite, r.error, false, "page " + std::to_string(dirty_[i]->off)};
+      throw Error{rt::kErrWrite, kSubWrite, r.error, false, std::string("página "_cp) + std::to_string(dirty_[i]->off)};
     }
     stats_.pageWrites += j - i;
     i = j;
@@ -464,7 +465,7 @@ void Index::commit(bool headerMoved) {
   plat::IoResult r = plat::writeAt(h_, 0, b, sizeof b);
   if (!r.ok()) {
     dirty_.swap(dirty);
-    throw Error{rt::kErrWrite, kSubWrite, r.error, false, "header"};
+    throw Error{rt::kErrWrite, kSubWrite, r.error, false, std::string("cabeçalho"_cp)};
   }
   std::memcpy(rawHeader_.data(), b, sizeof b);
   for (Page* p : dirty) {
@@ -493,10 +494,10 @@ std::string Index::snapshot() {
   return guarded("read", std::string(), [&] {
     ReadScope rs(*this, true);
     int64_t size = plat::fileSize(h_);
-    if (size < 0) throw Error{rt::kErrRead, kSubRead, plat::kReadFault, false, "file size"};
+    if (size < 0) throw Error{rt::kErrRead, kSubRead, plat::kReadFault, false, std::string("tamanho do arquivo")};
     std::string s(size_t(size), '\0');
     plat::IoResult r = plat::readAt(h_, 0, s.data(), size);
-    if (!r.ok()) throw Error{rt::kErrRead, kSubRead, r.error, false, "file"};
+    if (!r.ok()) throw Error{rt::kErrRead, kSubRead, r.error, false, std::string("arquivo")};
     s.resize(size_t(r.bytes));
     return s;
   });

@@ -8,6 +8,7 @@
 
 #include "runtime/error.h"
 #include "tables/engine/ntx.h"
+#include "values/cp850.h"
 
 namespace kor::tables::ntx {
 
@@ -117,7 +118,7 @@ class Index::WriteScope {
  public:
   explicit WriteScope(Index& ix) : ix_(ix) {
     if (ix_.opt_.readOnly)
-      throw Error{rt::kErrReadOnly, kSubReadOnly, 0, false, "index opened read-only"};
+      throw Error{rt::kErrReadOnly, kSubReadOnly, 0, false, std::string("índice aberto só para leitura"_cp)};
     assert(!ix_.writing_);
     if (ix_.opt_.shared) {
       ix_.lockWait(true);

@@ -19,6 +19,7 @@
 #include <cassert>
 
 #include "tables/engine/ntx_internal.h"
+#include "values/cp850.h"
 
 namespace kor::tables::ntx {
 
@@ -95,10 +96,10 @@ void Index::writeTree(KeyList& keys) {
   pages.push_back(std::max<uint64_t>(1, (n + 1 + fan - 1) / fan));
   while (pages.back() > 1) pages.push_back((pages.back() + fan - 1) / fan);
   const int levels = int(pages.size());
-  if (levels > kMaxDepth) throw Error{rt::kErrLimit, kSubWrite, 0, false, "too many keys"};
+  if (levels > kMaxDepth) throw Error{rt::kErrLimit, kSubWrite, 0, false, std::string("chaves demais")};
   uint64_t total = 0;
   for (uint64_t p : pages) total += p;
-  if ((total + 1) * kPageSize > 0xFFFFF000ull) throw Error{rt::kErrLimit, kSubWrite, 0, false, "index too large"};
+  if ((total + 1) * kPageSize > 0xFFFFF000ull) throw Error{rt::kErrLimit, kSubWrite, 0, false, std::string("índice grande demais"_cp)};
 
   // Share of page j on a level: children (or, for leaves, keys).
   auto share = [](uint64_t whole, uint64_t parts, uint64_t j) {
@@ -115,7 +116,7 @@ void Index::writeTree(KeyList& keys) {
   auto flushBatch = [&] {
     if (batch.empty()) return;
     plat::IoResult r = plat::writeAt(h_, batchStart, batch.data(), int64_t(batch.size()));
-    if (!r.ok()) throw Error{rt::kErrWrite, kSubWrite, r.error, false, "page " + std::to_string(batchStart)};
+    if (!r.ok()) throw Error{rt::kErrWrite, kSubWrite, r.error, false, std::string("página "_cp) + std::to_string(batchStart)};
     stats_.pageWrites += batch.size() / kPageSize;
     batchStart += uint32_t(batch.size());
     batch.clear();
@@ -194,17 +195,17 @@ void Index::writeTree(KeyList& keys) {
   wr16(b + hdr::kMaxItems, uint16_t(max_));
   wr16(b + hdr::kHalfPage, uint16_t(half_));
   plat::IoResult r = plat::writeAt(h_, 0, b, kPageSize);
-  if (!r.ok()) throw Error{rt::kErrWrite, kSubWrite, r.error, false, "header"};
+  if (!r.ok()) throw Error{rt::kErrWrite, kSubWrite, r.error, false, std::string("cabeçalho"_cp)};
   dropCache();
 }
 
 bool Index::rebuild(KeyList& keys) {
   return guarded("rebuild", false, [&] {
-    if (keys.keySize() != keySize_) throw Error{rt::kErrArg, kSubKeySize, 0, false, "keys of another size"};
+    if (keys.keySize() != keySize_) throw Error{rt::kErrArg, kSubKeySize, 0, false, std::string("chaves de outro tamanho")};
     WriteScope ws(*this);
     dropCache();
     int rc = plat::truncateFile(h_, kPageSize);
-    if (rc) throw Error{rt::kErrWrite, kSubWrite, rc, false, "truncate"};
+    if (rc) throw Error{rt::kErrWrite, kSubWrite, rc, false, std::string("ajuste do tamanho do arquivo")};
     writeTree(keys);
     ws.done();
     return true;

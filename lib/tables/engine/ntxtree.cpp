@@ -18,6 +18,7 @@
 #include <cassert>
 
 #include "tables/engine/ntx_internal.h"
+#include "values/cp850.h"
 
 namespace kor::tables::ntx {
 
@@ -58,9 +59,9 @@ int Index::search(const Page& p, const Target& t, bool* exact) const {
 }
 
 void Index::push(Page& p, int idx) {
-  if (depth_ >= kMaxDepth) throw corrupt("the tree is deeper than " + std::to_string(kMaxDepth) + " levels");
+  if (depth_ >= kMaxDepth) throw corrupt(std::string("árvore com mais de "_cp) + std::to_string(kMaxDepth) + std::string(" níveis"_cp));
   for (int d = 0; d < depth_; ++d)
-    if (path_[d].page == &p) throw corrupt("page " + std::to_string(p.off) + " lies below itself");
+    if (path_[d].page == &p) throw corrupt(std::string("página "_cp) + std::to_string(p.off) + " abaixo de si mesma");
   checkLeafDepth(p, depth_);
   path_[depth_++] = {&p, idx};
 }
@@ -70,13 +71,13 @@ void Index::checkLeafDepth(const Page& p, int depth) {
   if (leafDepth_ < 0)
     leafDepth_ = depth;
   else if (depth != leafDepth_)
-    throw corrupt("page " + std::to_string(p.off) + ": leaves at depths " + std::to_string(depth) + " and " +
+    throw corrupt(std::string("página "_cp) + std::to_string(p.off) + ": folhas nas profundidades " + std::to_string(depth) + " e " +
                   std::to_string(leafDepth_));
 }
 
 Index::Page& Index::childPage(const Page& p, int i) {
   uint32_t off = child(p, i);
-  if (off == 0) throw corrupt("page " + std::to_string(p.off) + ": missing child pointer");
+  if (off == 0) throw corrupt(std::string("página "_cp) + std::to_string(p.off) + ": ponteiro de filho ausente");
   return fetch(off);
 }
 
@@ -342,7 +343,7 @@ bool Index::nextImpl() {
     setEnd();
     return false;
   }
-  if (cmpWithCurrent() < 0) throw corrupt("keys out of order after record " + std::to_string(curRecno_));
+  if (cmpWithCurrent() < 0) throw corrupt(std::string("chaves fora de ordem após o registro "_cp) + std::to_string(curRecno_));
   settle();
   if (beyondBottom(curKey_)) {
     setEnd();
@@ -363,7 +364,7 @@ bool Index::prevImpl() {
     return false;
   };
   if (!stepPrev()) return stay();
-  if (cmpWithCurrent() > 0) throw corrupt("keys out of order before record " + std::to_string(curRecno_));
+  if (cmpWithCurrent() > 0) throw corrupt(std::string("chaves fora de ordem antes do registro ") + std::to_string(curRecno_));
   {
     const PathEntry& e = path_[depth_ - 1];
     std::string_view k(reinterpret_cast<const char*>(keyAt(*e.page, e.idx)), size_t(keySize_));
@@ -403,7 +404,7 @@ long Index::skip(long n) {
 // --- counting ----------------------------------------------------------------------------
 
 uint64_t Index::subtreeCount(uint32_t off, int depth) {
-  if (depth > kMaxDepth) throw corrupt("the tree is deeper than " + std::to_string(kMaxDepth) + " levels");
+  if (depth > kMaxDepth) throw corrupt(std::string("árvore com mais de "_cp) + std::to_string(kMaxDepth) + std::string(" níveis"_cp));
   auto it = counts_.find(off);
   if (it != counts_.end()) return it->second;
   const Page& p = fetch(off);
@@ -413,7 +414,7 @@ uint64_t Index::subtreeCount(uint32_t off, int depth) {
   if (!isLeaf(p))
     for (int i = 0; i <= n; ++i) {
       uint32_t ch = child(p, i);
-      if (ch == off) throw corrupt("page " + std::to_string(off) + " refers to itself");
+      if (ch == off) throw corrupt(std::string("página "_cp) + std::to_string(off) + " aponta para si mesma");
       c += subtreeCount(ch, depth + 1);
     }
   counts_[off] = c;
@@ -483,7 +484,7 @@ void Index::selectRank(uint64_t r) {
   for (;;) {
     int n = count(*p);
     if (isLeaf(*p)) {
-      if (r >= uint64_t(n)) throw corrupt("key counts of the pages disagree");
+      if (r >= uint64_t(n)) throw corrupt(std::string("contagens de chaves das páginas não conferem"_cp));
       push(*p, int(r));
       return;
     }
@@ -500,7 +501,7 @@ void Index::selectRank(uint64_t r) {
         r -= 1;
       }
     }
-    if (i > n) throw corrupt("key counts of the pages disagree");
+    if (i > n) throw corrupt(std::string("contagens de chaves das páginas não conferem"_cp));
     push(*p, i);
     p = &childPage(*p, i);
   }
@@ -624,7 +625,7 @@ bool Index::doRemove(const std::string& k, uint32_t recno) {
     for (;;) {
       int n = count(*c);
       if (isLeaf(*c)) {
-        if (n == 0) throw corrupt("empty page " + std::to_string(c->off) + " below an inner page");
+        if (n == 0) throw corrupt(std::string("página vazia "_cp) + std::to_string(c->off) + std::string(" abaixo de uma página interna"_cp));
         push(*c, n - 1);
         break;
       }
@@ -644,11 +645,11 @@ bool Index::doRemove(const std::string& k, uint32_t recno) {
 Index::Page& Index::sibling(const Page& q, int i, const Page& x) {
   uint32_t off = child(q, i);
   if (off == 0 || off == x.off || off == q.off)
-    throw corrupt("page " + std::to_string(q.off) + ": bad child pointer " + std::to_string(off));
+    throw corrupt(std::string("página "_cp) + std::to_string(q.off) + std::string(": ponteiro de filho inválido "_cp) + std::to_string(off));
   for (int d = 0; d < depth_; ++d)
-    if (path_[d].page->off == off) throw corrupt("page " + std::to_string(off) + " lies below itself");
+    if (path_[d].page->off == off) throw corrupt(std::string("página "_cp) + std::to_string(off) + " abaixo de si mesma");
   Page& s = fetch(off);
-  if (isLeaf(s) != isLeaf(x)) throw corrupt("leaves at different depths below page " + std::to_string(q.off));
+  if (isLeaf(s) != isLeaf(x)) throw corrupt(std::string("folhas em profundidades diferentes abaixo da página "_cp) + std::to_string(q.off));
   return s;
 }
 

@@ -322,6 +322,9 @@ TEST_F(IndexTest, PackZapAndReindexRebuild) {
   ASSERT_TRUE(orderListRebuild(*w));
   EXPECT_EQ(w->recNo(), 1u);  // at the top after a reindex
   EXPECT_EQ(walk(*w), sortedBy([](const Row& r) { return Value(r.nome); }, {ntx::KeyType::Text, 20, 0}));
+  // The appends that made the table left their record lock behind, which
+  // the engine does not drop at zap; let it go first.
+  w->unlock();
   ASSERT_TRUE(w->zap());
   EXPECT_EQ(call("ORDKEYCOUNT").num(), 0);
   EXPECT_TRUE(w->eof());
