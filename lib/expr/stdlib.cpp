@@ -1,5 +1,5 @@
 // registerRoutines() and the standard functions on any value: Empty,
-// ValType, Type, Iif, Eval, ProcName, ProcLine.
+// ValType, Type, Iif, Eval, Transform, ProcName, ProcLine.
 //
 // Routines flagged kPure have no side effects, so typeOf() may call them.
 // Eval and the array functions that take callbacks run arbitrary code and
@@ -9,6 +9,7 @@
 #include "expr/expr.h"
 #include "expr/internal.h"
 #include "runtime/frames.h"
+#include "values/picture.h"
 
 namespace kor::expr {
 
@@ -59,6 +60,11 @@ void registerMisc() {
     for (size_t i = 1; i < raw.size(); ++i) rest.push_back(raw[i]);  // references stay references
     return evalBlock(block, Args(std::move(rest)));
   }, rt::kNone);
+  // The picture rules belong to values/picture.h.
+  reg("TRANSFORM", [](Args& a) {
+    if (!a[1].isText() && !a[1].isNil()) return bad("TRANSFORM", a);
+    return Value(values::transform(a[0], a[1].str()));
+  });
   reg("PROCNAME", [](Args& a) {
     int level = a.has(0) ? static_cast<int>(a[0].integer()) : 0;
     return Value(rt::routineAt(level));

@@ -219,7 +219,7 @@ TEST_F(Eval, BlocksFromTextsKeepTheirSourceAndCreatorFrame) {
   rt::registerRoutine("WHO", [](Args&) { return Value(rt::routineAt(0)); });
   Value literal, plain;
   {
-    rt::FrameGuard f("tela.prg", std::string_view("CRIADOR"), 12);
+    rt::FrameGuard f("tela.prg", "CRIADOR", 12);
     literal = toBlock("{|a| a + 1, Who()}");
     plain = toBlock("ProcName(0) + '/' + Str(ProcLine(0), 2)");
   }
@@ -237,11 +237,11 @@ TEST_F(Eval, BlocksFromTextsKeepTheirSourceAndCreatorFrame) {
   });
   Value b;
   {
-    rt::FrameGuard f("tela.prg", std::string_view("CRIADOR"), 30);
+    rt::FrameGuard f("tela.prg", "CRIADOR", 30);
     b = toBlock("{|| Stack()}");
   }
   {
-    rt::FrameGuard f("outro.prg", std::string_view("CHAMADOR"), 5);
+    rt::FrameGuard f("outro.prg", "CHAMADOR", 5);
     evalBlock(b);
   }
   ASSERT_EQ(seen.size(), 2u);

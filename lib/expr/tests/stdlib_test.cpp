@@ -150,6 +150,8 @@ TEST_F(Stdlib, MiscellaneousAndFrames) {
       {"Eval({|x| x * 2}, 4)", "N:8"},
       {"ProcName() + '/' + ProcName(0) + '/' + Str(ProcLine(0), 2)", "C:RELATORIO/RELATORIO/40"},
       {"ProcName(5)", "C:"},
+      {"Transform(1234.5, '@E 9,999.99') + '|' + Transform('abc', '@!') + '|' + Transform(7, '')",
+       "C:1.234,50|ABC|         7"},
       {"Eval({|| ProcName(0) + ProcName(1)})", "C:(b)RELATORIORELATORIO"},
   };
   for (auto& c : cases) {
@@ -166,7 +168,7 @@ TEST_F(Stdlib, WrongArgumentsRaiseRecordsNamingTheFunction) {
                          "PadR('a')",  "At(1, 'a')", "Stuff('a', 1)",    "StrTran(1, 'a')", "Str('a')",
                          "Val(1)",     "Dtoc('a')",  "Ctod(1)",          "Dtos(1)",        "Day('a')",
                          "Int('a')",   "Round('a')", "Max(1, 'a')",      "Mod('a', 1)",    "Type(1)",
-                         "Eval(1)",    "Array(-1)",  "AAdd(1, 2)",       "ASort(1)",       "AEval({}, 1)"};
+                         "Eval(1)",    "Transform(1, 2)", "Array(-1)",  "AAdd(1, 2)",       "ASort(1)",       "AEval({}, 1)"};
   for (const char* text : cases) {
     evalText(text);
     ASSERT_EQ(errors.size(), 1u) << text;
