@@ -228,4 +228,17 @@ struct LocalTime {
 LocalTime localTime(int64_t millis);
 int64_t fromLocalTime(const LocalTime& t);  // ignores utcOffsetMinutes
 
+// --- code pages ---------------------------------------------------------------
+// Code pages by their Windows numbers.
+enum CodePage : int { kCp850 = 850, kCp1252 = 1252, kCpUtf8 = 65001 };
+// Converts a text between two code pages with the system's own mapping
+// (iconv on POSIX, MultiByteToWideChar/WideCharToMultiByte on Windows).
+// A character the target lacks becomes the system's single-character best
+// fit when it has one (a curly quote becomes a straight one), else
+// `replacement`; every byte that is not valid in the source becomes
+// `replacement`. Returns false, leaving `out` empty, when the system has no
+// converter for the pair.
+bool convertCodePage(std::string_view in, int fromCp, int toCp, std::string& out,
+                     char replacement = '?');
+
 }  // namespace kor::plat

@@ -1,6 +1,7 @@
 #include "values/textform.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -40,85 +41,102 @@ std::string strNumber(const Value& n, int width, int decimals) {
 }
 
 Value valNumber(std::string_view t) {
+  // Works in a stack buffer: this reader runs for every field of every
+  // record of an update run.
   size_t i = 0;
   while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
   bool neg = false;
   if (i < t.size() && (t[i] == '-' || t[i] == '+')) neg = t[i++] == '-';
-  double v = 0;
-  int dec = 0;
-  bool any = false;
-  // Accumulate digits as an integer mantissa for exactness, then scale.
-  std::string digits;
+  char buf[720];
+  size_t n = 0;
+  size_t intDigits = 0;
   while (i < t.size() && t[i] >= '0' && t[i] <= '9') {
-    digits += t[i++];
-    any = true;
+    if (n < 340) buf[n++] = t[i];
+    ++intDigits;
+    ++i;
   }
+  int dec = 0;
   if (i < t.size() && t[i] == '.') {
     size_t j = i + 1;
-    std::string frac;
-    while (j < t.size() && t[j] >= '0' && t[j] <= '9') frac += t[j++];
-    if (!frac.empty() || any) {
-      digits += frac;
-      dec = static_cast<int>(frac.size());
-      any = any || !frac.empty();
+    size_t fracStart = n;
+    buf[n++] = '.';
+    while (j < t.size() && t[j] >= '0' && t[j] <= '9') {
+      if (n < sizeof buf) buf[n++] = t[j];
+      ++dec;
+      ++j;
     }
+    if (n == fracStart + 1) --n;  // "1." has no decimals
   }
-  if (!any) return Value::number(0, 0);
-  std::string text = digits.substr(0, 300);
-  if (dec > 0) text.insert(text.size() - static_cast<size_t>(dec), ".");
-  v = std::strtod(text.c_str(), nullptr);
-  return Value::number(neg ? -v : v, dec);
+  if (intDigits == 0 && dec == 0) return Value::number(0, 0);
+  if (intDigits > 340) return Value::number(0, 0);  // beyond any double
+  double v = 0;
+  auto res = std::from_chars(buf, buf + n, v);
+  if (res.ec != std::errc()) v = 0;
+  if (neg) v = -v;
+  if (v == 0) v = 0;  // no negative zero
+  return Value::number(v, dec);
 }
 
 // --- dates -------------------------------------------------------------------
 
 namespace {
 
-struct Run {
-  char letter;  // 'd', 'm', 'y' or 0 for a literal character
-  size_t len;
-  char literal;
-};
-
-std::vector<Run> runsOf(std::string_view f) {
-  std::vector<Run> runs;
-  for (size_t i = 0; i < f.size();) {
-    char c = static_cast<char>(std::tolower(static_cast<unsigned char>(f[i])));
-    if (c == 'd' || c == 'm' || c == 'y') {
-      size_t j = i;
-      while (j < f.size() && std::tolower(static_cast<unsigned char>(f[j])) == c) ++j;
-      runs.push_back(Run{c, j - i, 0});
-      i = j;
-    } else {
-      runs.push_back(Run{0, 1, f[i]});
-      ++i;
-    }
-  }
-  return runs;
-}
-
 void put2(std::string& out, int v) {
   out += static_cast<char>('0' + (v / 10) % 10);
   out += static_cast<char>('0' + v % 10);
+}
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+// The d, m, y runs of a date format, in order (at most 3 are used).
+struct Fields {
+  char letter[3];
+  size_t width[3];  // digits in the text: 2, or 4 for a year run of 3 or more
+  int count = 0;
+};
+
+Fields fieldsOf(std::string_view f) {
+  Fields out;
+  for (size_t i = 0; i < f.size();) {
+    char c = lowerAscii(f[i]);
+    if (c == 'd' || c == 'm' || c == 'y') {
+      size_t j = i;
+      while (j < f.size() && lowerAscii(f[j]) == c) ++j;
+      if (out.count < 3) {
+        out.letter[out.count] = c;
+        out.width[out.count] = c == 'y' && j - i >= 3 ? 4 : 2;
+      }
+      ++out.count;
+      i = j;
+    } else {
+      ++i;
+    }
+  }
+  return out;
 }
 
 }  // namespace
 
 std::string dateToText(DateTime d, std::string_view format) {
   std::string out;
+  out.reserve(format.size() + 2);
   int y = 0, m = 0, day = 0;
   if (!d.empty()) ymdFromJulian(d.julian, y, m, day);
-  for (const Run& r : runsOf(format)) {
-    if (r.letter == 0) {
-      out += r.literal;
+  for (size_t i = 0; i < format.size();) {
+    char c = lowerAscii(format[i]);
+    if (c != 'd' && c != 'm' && c != 'y') {
+      out += format[i++];
       continue;
     }
-    size_t width = r.letter == 'y' ? (r.len >= 3 ? 4 : 2) : 2;
+    size_t j = i;
+    while (j < format.size() && lowerAscii(format[j]) == c) ++j;
+    size_t width = c == 'y' && j - i >= 3 ? 4 : 2;
+    i = j;
     if (d.empty()) {
       out.append(width, ' ');
-    } else if (r.letter == 'd') {
+    } else if (c == 'd') {
       put2(out, day);
-    } else if (r.letter == 'm') {
+    } else if (c == 'm') {
       put2(out, m);
     } else if (width == 4) {
       put2(out, y / 100);
@@ -131,48 +149,48 @@ std::string dateToText(DateTime d, std::string_view format) {
 }
 
 DateTime textToDate(std::string_view text, std::string_view format, int epoch) {
-  // The order of day, month and year in the format.
-  std::vector<Run> runs = runsOf(format);
-  std::vector<Run> fields;
-  for (auto& r : runs)
-    if (r.letter) fields.push_back(r);
-  if (fields.size() != 3) return DateTime{};
+  Fields f = fieldsOf(format);
+  if (f.count != 3) return DateTime{};
 
-  // Digit groups of the text; without separators, cut by the format's widths.
-  std::vector<std::string> groups;
-  std::string cur;
-  for (char c : text) {
-    if (c >= '0' && c <= '9') {
-      cur += c;
-    } else if (!cur.empty()) {
-      groups.push_back(cur);
-      cur.clear();
+  // Digit groups of the text; a single group is cut by the format's widths.
+  size_t start[3], len[3];
+  int groups = 0;
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] < '0' || text[i] > '9') {
+      ++i;
+      continue;
     }
+    size_t j = i;
+    while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
+    if (groups == 3) return DateTime{};
+    start[groups] = i;
+    len[groups] = j - i;
+    ++groups;
+    i = j;
   }
-  if (!cur.empty()) groups.push_back(cur);
-  if (groups.size() == 1) {
-    std::string all = groups[0];
-    groups.clear();
-    size_t pos = 0;
-    for (auto& f : fields) {
-      size_t w = f.letter == 'y' ? (f.len >= 3 ? 4 : 2) : 2;
-      if (pos + w > all.size()) return DateTime{};
-      groups.push_back(all.substr(pos, w));
-      pos += w;
+  if (groups == 1) {
+    size_t all = len[0], pos = start[0], total = 0;
+    for (int k = 0; k < 3; ++k) total += f.width[k];
+    if (all != total) return DateTime{};
+    for (int k = 0; k < 3; ++k) {
+      start[k] = pos;
+      len[k] = f.width[k];
+      pos += f.width[k];
     }
-    if (pos != all.size()) return DateTime{};
+    groups = 3;
   }
-  if (groups.size() != 3) return DateTime{};
+  if (groups != 3) return DateTime{};
   int y = -1, m = -1, d = -1;
   bool twoDigitYear = false;
-  for (size_t i = 0; i < 3; ++i) {
-    if (groups[i].size() > 4) return DateTime{};
-    int v = std::stoi(groups[i]);
-    if (fields[i].letter == 'd') d = v;
-    else if (fields[i].letter == 'm') m = v;
+  for (int k = 0; k < 3; ++k) {
+    if (len[k] > 4) return DateTime{};
+    int v = 0;
+    for (size_t i = 0; i < len[k]; ++i) v = v * 10 + (text[start[k] + i] - '0');
+    if (f.letter[k] == 'd') d = v;
+    else if (f.letter[k] == 'm') m = v;
     else {
       y = v;
-      twoDigitYear = groups[i].size() <= 2;
+      twoDigitYear = len[k] <= 2;
     }
   }
   if (twoDigitYear) {
@@ -180,8 +198,7 @@ DateTime textToDate(std::string_view text, std::string_view format, int epoch) {
     y += century;
     if (y < epoch) y += 100;
   }
-  int32_t jd = julianFromYmd(y, m, d);
-  return DateTime{jd, -1};
+  return DateTime{julianFromYmd(y, m, d), -1};
 }
 
 std::string dtoc(DateTime d) { return dateToText(d, rt::dateFormat()); }
