@@ -44,11 +44,9 @@ void registerRoutines() {
     return n;
   });
   reg("CONCATCHAR", [](Args& a) { return CONCATCHAR(a[0], a[1], a[2]); });
-#ifdef KOR_VALUES_WITH_EXPR
   reg("X_TO_X", [](Args& a) { return X_TO_X(a[0], a[1], a[2]); }, kNone);
   reg("LARGURA", [](Args& a) { return LARGURA(a[0], a[1]); }, kNone);
   reg("SONUMERO", [](Args& a) { return SONUMERO(a[0]); }, kNone);
-#endif
   // Dates and durations.
   reg("DATAHORA", [](Args& a) { return DATAHORA(a[0], a[1]); });
   reg("TEMPOEXTENSO", [](Args& a) { return TEMPOEXTENSO(a[0]); });
