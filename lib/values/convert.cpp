@@ -460,8 +460,8 @@ Value CONVNUM(const Value& n, const Value& width, const Value& decimals, const V
   if (lay == "0") {
     s = strZero(n.num(), w, dec);
   } else {
-    std::string_view t = alltrim(std::string_view(strNumber(num, w, dec)));
-    std::string str(t);
+    std::string full = strNumber(num, w, dec);
+    std::string str(alltrim(full));
     if (lay == "1") s = padLeft(str, w);
     else if (lay == "3") s = str.size() < static_cast<size_t>(w) ? padRight(str, w) : str;
     else s = str;

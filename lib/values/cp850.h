@@ -82,9 +82,33 @@ struct Cp850Literal {
 
 }  // namespace detail
 
-template <detail::Cp850Literal L>
+namespace detail {
+template <char... Cs>
+struct Cp850Storage {
+  static constexpr char source[sizeof...(Cs) + 1] = {Cs..., '\0'};
+  static constexpr Cp850Literal<sizeof...(Cs) + 1> value{source};
+};
+}  // namespace detail
+
+// The characters reach the operator as a template parameter pack (a GNU
+// extension both our compilers accept) rather than as a class-type template
+// argument: clang 14 crashes printing notes about the latter.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wgnu-string-literal-operator-template"
+#elif defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpedantic"
+#endif
+template <typename C, C... Cs>
 constexpr std::string_view operator""_cp() {
-  return std::string_view(L.bytes, L.len);
+  using S = detail::Cp850Storage<static_cast<char>(Cs)...>;
+  return std::string_view(S::value.bytes, S::value.len);
 }
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#elif defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
 
 }  // namespace kor

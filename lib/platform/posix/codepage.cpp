@@ -23,9 +23,18 @@ const char* iconvName(int cp) {
 const iconv_t kBad = reinterpret_cast<iconv_t>(-1);
 
 // Converters are opened once per pair and kept for the life of the process
-// (the program has one thread).
+// (the program has one thread); they are closed when the process ends.
+struct ConverterCache {
+  std::map<std::tuple<int, int, bool>, iconv_t> open;
+  ~ConverterCache() {
+    for (auto& [key, cd] : open)
+      if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+  }
+};
+
 iconv_t converter(int from, int to, bool translit) {
-  static std::map<std::tuple<int, int, bool>, iconv_t> cache;
+  static ConverterCache converters;
+  auto& cache = converters.open;
   auto key = std::make_tuple(from, to, translit);
   auto it = cache.find(key);
   if (it != cache.end()) return it->second;

@@ -12,6 +12,7 @@
 #include "runtime/settings.h"
 #include "values/charset.h"
 #include "values/convert.h"
+#include "values/dates.h"
 #include "values/picture.h"
 #include "values/textform.h"
 
