@@ -57,6 +57,7 @@ struct State {
   std::function<std::string()> editedVar;
 
   State() { clear(); }
+  ~State();
   void clear() {
     cells.assign(static_cast<size_t>(rows * cols), Cell{});
     shown = cells;
@@ -64,6 +65,10 @@ struct State {
     repaintAll = true;
   }
 };
+
+bool gAlive = true;
+
+State::~State() { gAlive = false; }
 
 State& S() {
   static State s;
@@ -80,11 +85,12 @@ bool inGrid(int r, int c) {
 Cell& at(int r, int c) { return S().cells[static_cast<size_t>(r * S().cols + c)]; }
 
 void put(int r, int c, Cell v) {
-  if (!inGrid(r, c)) return;
-  Cell& cell = at(r, c);
+  State& s = S();
+  if (r < 0 || r >= s.rows || c < 0 || c >= s.cols) return;
+  Cell& cell = s.cells[static_cast<size_t>(r * s.cols + c)];
   if (cell != v) {
     cell = v;
-    S().dirty[static_cast<size_t>(r)] = 1;
+    s.dirty[static_cast<size_t>(r)] = 1;
   }
 }
 
@@ -170,6 +176,8 @@ std::unique_ptr<Backend> setBackend(std::unique_ptr<Backend> b) {
 }
 
 Backend& backend() { return *S().backend; }
+
+bool consoleAlive() { return gAlive; }
 
 void resetConsole() {
   State& s = S();
@@ -420,6 +428,7 @@ ScreenStateGuard::~ScreenStateGuard() {
 
 void setTitle(std::string_view t) {
   State& s = S();
+  if (t == s.title) return;  // a progress bar sets the same title over and over
   s.title = std::string(t);
   s.backend->setTitle(t);
 }

@@ -43,6 +43,9 @@ namespace kor::con {
 // Returns the previous backend.
 std::unique_ptr<Backend> setBackend(std::unique_ptr<Backend> b);
 Backend& backend();
+// False once the program's static objects are being destroyed: objects that
+// give the screen back when they die (progress bars) check it first.
+bool consoleAlive();
 
 // Back to the state of a program that just started: 25 x 80 blank grid in
 // grey on black, cursor at 0,0, empty keyboard buffer, no bindings, no

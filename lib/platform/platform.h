@@ -241,4 +241,26 @@ enum CodePage : int { kCp850 = 850, kCp1252 = 1252, kCpUtf8 = 65001 };
 bool convertCodePage(std::string_view in, int fromCp, int toCp, std::string& out,
                      char replacement = '?');
 
+// --- terminal ------------------------------------------------------------------
+// What the console's terminal backend needs from the OS. Descriptors are the
+// standard ones (0 input, 1 output) or a terminal the caller opened.
+
+bool isTerminal(int fd);
+// Waits up to waitMs (-1 without limit) for input from a terminal and reads
+// what is there: the number of bytes read, 0 when none came in time (or a
+// signal interrupted the wait), -1 when the terminal is gone (hung up, end
+// of input, read error).
+int readTerminal(int fd, char* buf, int max, int64_t waitMs);
+// The terminal's size in rows and columns; false when it cannot be told.
+bool terminalSize(int fd, int& rows, int& cols);
+// Catches the signals of a terminal session: hang-up and termination (the
+// close requests of the console) and the change of the window's size. Each
+// only sets a flag that the backend takes below. Idempotent.
+void watchTerminalSignals();
+// The number of close requests (hang-ups, termination requests) since the
+// last call.
+int takeCloseRequests();
+// True once after each change of the terminal's size.
+bool takeResize();
+
 }  // namespace kor::plat

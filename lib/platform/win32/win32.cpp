@@ -548,4 +548,15 @@ int64_t fromLocalTime(const LocalTime& t) {
   return fileTimeToMillis(utc);
 }
 
+// --- terminal ---------------------------------------------------------------
+// The Windows build draws on the Win32 console through its own backend; the
+// terminal calls only tell that there is no terminal of the POSIX kind.
+
+bool isTerminal(int) { return false; }
+int readTerminal(int, char*, int, int64_t) { return -1; }
+bool terminalSize(int, int&, int&) { return false; }
+void watchTerminalSignals() {}
+int takeCloseRequests() { return 0; }
+bool takeResize() { return false; }
+
 }  // namespace kor::plat
