@@ -1,7 +1,7 @@
 // Opening and closing: aliases, already-open areas, the read-only upgrade,
 // the wait while another process holds a table, existence tests, drivers,
 // encryption at close, the database-server entry points.
-#include <sys/stat.h>
+#include <filesystem>
 
 #include "errors/handler.h"
 #include "os/paths.h"
@@ -109,7 +109,9 @@ TEST_F(Open, WaitsForATableHeldExclusivelyElsewhere) {
 // wait, and a bound key runs its action first.
 TEST_F(Open, WaitMessageNamesTheReadOnlyAttributeAndKeysShortenTheWait) {
   makeTable("tarifa", 1);
-  ASSERT_EQ(::chmod(file("tarifa.dbf").c_str(), 0444), 0);
+  namespace fs = std::filesystem;
+  fs::permissions(file("tarifa.dbf"), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
   auto child = spawnChild("LayerRoles.DISABLED_HoldExclusive", {{"DIR", dir}, {"TABLE", "tarifa"}, {"RO", "1"}});
   ASSERT_TRUE(waitForFile(file("ready")));
 
@@ -138,7 +140,7 @@ TEST_F(Open, WaitMessageNamesTheReadOnlyAttributeAndKeysShortenTheWait) {
   EXPECT_EQ(clock.elapsed(), 1000);
   EXPECT_NE(during.find("Arquivo (TARIFA) Sendo Usado. Aguarde Liberacao !!!"), std::string::npos) << during;
   EXPECT_NE(during.find("Atributo Somente Leitura"), std::string::npos) << during;
-  ::chmod(file("tarifa.dbf").c_str(), 0644);
+  fs::permissions(file("tarifa.dbf"), fs::perms::owner_write, fs::perm_options::add);
 }
 
 TEST_F(Open, DelayOpenWaitsBeforeTheMessage) {
