@@ -2,7 +2,7 @@
 // to an area, building one.
 #include "platform/platform.h"
 #include "runtime/runtime.h"
-#include "tables/engine/errors.h"
+#include "tables/engine/indexes.h"
 #include "tables/layer.h"
 #include "values/textform.h"
 
@@ -24,22 +24,22 @@ std::vector<std::string> indexFiles(WorkArea& a) {
   return out;
 }
 
-namespace {
+bool attachIndex(WorkArea& a, const std::string& file) { return orderListAdd(a, file); }
 
-// Until the index module's orders are reachable from here, an index file
-// cannot be opened or built: the failure is reported like any other.
-bool unsupported(const std::string& file) {
-  rt::ErrorRecord e = dbError(rt::kErrUnsupported, kSubDriver, file);
-  e.operation = "ORDLISTADD";
-  e.canDefault = true;
-  raiseOnce(e);
-  return false;
+bool buildIndex(WorkArea& a, const IndexBuild& b) {
+  IndexSpec spec;
+  spec.file = b.file;
+  spec.key = b.key;
+  if (!b.cond.empty()) spec.forCond = Value(b.cond);
+  spec.descending = b.descending;
+  if (b.eachRecord) {
+    spec.every = 1;
+    spec.onProgress = [&b](uint32_t, uint32_t) {
+      b.eachRecord();
+      return true;
+    };
+  }
+  return orderCreate(a, spec, true);
 }
-
-}  // namespace
-
-bool attachIndex(WorkArea&, const std::string& file) { return unsupported(file); }
-
-bool buildIndex(WorkArea&, const IndexBuild& b) { return unsupported(b.file); }
 
 }  // namespace kor::tables::layer
