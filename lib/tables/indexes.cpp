@@ -30,6 +30,7 @@ bool buildIndex(WorkArea& a, const IndexBuild& b) {
   IndexSpec spec;
   spec.file = b.file;
   spec.key = b.key;
+  spec.tag = b.tag;
   if (!b.cond.empty()) spec.forCond = Value(b.cond);
   spec.descending = b.descending;
   if (b.eachRecord) {

@@ -347,7 +347,10 @@ std::string DBCREATETEMP(const Value& structure, const Value& keys, const Value&
     if (ext.empty()) ext = ".ntx";
     bool ntx = upper(drv).rfind("DBFNTX", 0) == 0;
     std::string folderPrefix = plat::isMemoryPath(file) ? "MEM:" : "";
-    std::vector<std::string> files;
+    // The orders are built one after another into the area's list, which
+    // then holds exactly these (with their order names).
+    w->clearOrders();
+    int built = 0;
     for (size_t i = 0; i < keyList.size(); ++i) {
       std::string f = i == 0 || !ntx ? file + ext : folderPrefix + NOMEARQTEMP(Value("TMI"), Value("NTX"));
       layer::IndexBuild b;
@@ -356,12 +359,9 @@ std::string DBCREATETEMP(const Value& structure, const Value& keys, const Value&
       b.key = keyList[i].first;
       b.cond = keyList[i].second;
       b.descending = descending.log();
-      w->clearOrders();
-      if (layer::buildIndex(*w, b)) files.push_back(b.file);
+      if (layer::buildIndex(*w, b)) ++built;
     }
-    w->clearOrders();
-    for (const std::string& f : files) layer::attachIndex(*w, f);
-    w->setControlling(files.empty() ? 0 : 1);
+    w->setControlling(built ? 1 : 0);
     w->goTop();
   }
   return aliasName;

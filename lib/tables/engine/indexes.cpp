@@ -195,7 +195,8 @@ bool NtxOrder::gatherKeys(ntx::KeyList& keys, const IndexSpec* spec) {
 
 std::unique_ptr<NtxOrder> NtxOrder::create(WorkArea& area, const IndexSpec& spec) {
   std::string path = indexPath(spec.file);
-  std::unique_ptr<NtxOrder> ord(new NtxOrder(area, nullptr, orderNameOf(path)));
+  std::string tag = upper(alltrim(spec.tag));
+  std::unique_ptr<NtxOrder> ord(new NtxOrder(area, nullptr, tag.empty() ? orderNameOf(path) : tag));
   std::string keyText(alltrim(spec.key));
   if (keyText.empty() && spec.keyBlock.isBlock()) keyText = spec.keyBlock.blockRep()->source;
   if (!ord->compileKey(keyText, spec.keyBlock)) return nullptr;

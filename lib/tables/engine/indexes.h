@@ -28,6 +28,7 @@ namespace kor::tables {
 struct IndexSpec {
   std::string file;        // index file; ".ntx" when it has no extension
   std::string key;         // key expression text
+  std::string tag;         // order name while attached; "" = the file's base name
   Value keyBlock;          // a callback computing the key instead of the text (optional)
   Value forCond;           // condition (expression text or callback); nil: every record
   bool descending = false;

@@ -223,6 +223,8 @@ TEST_F(Indexed, ScratchTablesWithKeys) {
   ASSERT_EQ(w->orderCount(), 2);
   EXPECT_EQ(w->controlling(), 1);
   EXPECT_EQ(w->order(1)->keyExpr(), "NCM");
+  EXPECT_EQ(w->order(1)->name(), alias + "1");
+  EXPECT_EQ(w->order(2)->name(), alias + "2");
   EXPECT_TRUE(w->order(1)->descending());
   EXPECT_EQ(w->order(2)->forExpr(), "VALOR > 4");
   EXPECT_EQ(w->order(1)->bagName().substr(0, 4), "MEM:");
