@@ -25,6 +25,8 @@ struct Areas {
     for (auto& a : slots) a.reset();
   }
   std::vector<std::unique_ptr<WorkArea>> slots = std::vector<std::unique_ptr<WorkArea>>(1);
+  // Areas closed while one of their loops was running; freed once it ends.
+  std::vector<std::unique_ptr<WorkArea>> closing;
   int current = 1;
   uint64_t stamps = 0;
 };
@@ -142,16 +144,33 @@ int selectAlias(std::string_view alias) {
   return n;
 }
 
+namespace {
+
+void release(std::unique_ptr<WorkArea>& slot) {
+  Areas& a = areas();
+  a.closing.erase(std::remove_if(a.closing.begin(), a.closing.end(),
+                                 [](const std::unique_ptr<WorkArea>& w) { return !w->busy(); }),
+                  a.closing.end());
+  if (!slot) return;
+  if (slot->busy()) {
+    slot->close();
+    a.closing.push_back(std::move(slot));
+  }
+  slot.reset();
+}
+
+}  // namespace
+
 void closeArea(int n) {
   Areas& a = areas();
   if (n == 0) n = a.current;
   if (n < 1 || static_cast<size_t>(n) >= a.slots.size()) return;
-  a.slots[static_cast<size_t>(n)].reset();
+  release(a.slots[static_cast<size_t>(n)]);
 }
 
 void closeAll() {
   Areas& a = areas();
-  for (auto& s : a.slots) s.reset();
+  for (auto& s : a.slots) release(s);
   a.current = 1;
 }
 
@@ -179,6 +198,8 @@ AreaScope::~AreaScope() { areas().current = previous_; }
 
 int openTable(const OpenSpec& spec) {
   rt::setNetErr(false);
+  std::unique_ptr<WorkArea> none;
+  release(none);  // frees areas closed inside their own loops
   if (!knownDriver(spec.driver)) {
     argError(rt::kErrArg, kSubDriver, spec.driver);
     return 0;

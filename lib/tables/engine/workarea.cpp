@@ -639,10 +639,15 @@ bool WorkArea::seek(const Value& key, bool soft, bool last) {
 
 uint32_t WorkArea::forEach(const Scope& scope, const std::function<bool()>& fn) {
   AreaScope here(number_);
+  struct Busy {
+    int& n;
+    explicit Busy(int& b) : n(b) { ++n; }
+    ~Busy() { --n; }
+  } busy(busy_);
   uint32_t seen = 0;
   if (scope.record) {
     goTo(scope.record);
-    if (!eof_ && (scope.forCond.empty() || scope.forCond.test())) {
+    if (!eof_ && (scope.forCond.empty() || scope.forCond.test()) && !closed_) {
       ++seen;
       fn();
     }
@@ -650,11 +655,13 @@ uint32_t WorkArea::forEach(const Scope& scope, const std::function<bool()>& fn) 
   }
   if (!scope.rest && scope.next == 0 && scope.whileCond.empty()) goTop();
   uint32_t steps = 0;
-  while (!eof_) {
-    if (!scope.whileCond.empty() && !scope.whileCond.test()) break;
+  // A callback may close this very area: the loop ends there.
+  while (!eof_ && !closed_) {
+    if (!scope.whileCond.empty() && (!scope.whileCond.test() || closed_)) break;
     if (scope.forCond.empty() || scope.forCond.test()) {
+      if (closed_) break;
       ++seen;
-      if (!fn()) break;
+      if (!fn() || closed_) break;
     }
     if (scope.next && ++steps >= scope.next) break;
     skip(1);

@@ -84,6 +84,10 @@ class WorkArea {
 
   // Flushes, releases the locks, closes the orders. The destructor calls it.
   void close();
+  bool closed() const { return closed_; }
+  // True while a loop of this area runs callbacks: closing the area then
+  // only closes it, and the object lives on until the loop has ended.
+  bool busy() const { return busy_ > 0; }
 
   // --- navigation -----------------------------------------------------------
   bool goTop();
@@ -208,6 +212,7 @@ class WorkArea {
   bool appended_ = false;
   bool changing_ = false;  // beforeChange sent for the current record
   bool closed_ = false;
+  int busy_ = 0;
 };
 
 }  // namespace kor::tables

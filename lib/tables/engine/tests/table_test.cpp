@@ -508,6 +508,21 @@ TEST_F(Table, LoopsWithScopesAndLocate) {
   EXPECT_FALSE(a->found());
 }
 
+TEST_F(Table, ACallbackMayCloseItsOwnArea) {
+  ASSERT_TRUE(createTable("c", {{"N", 'N', 3, 0}}));
+  WorkArea* a = use("c", false);
+  for (int i = 0; i < 5; ++i) a->append();
+  int calls = 0;
+  Scope all;
+  EXPECT_EQ(a->forEach(all, [&] {
+    if (++calls == 2) closeArea(a->number());
+    return true;
+  }), 2u);
+  EXPECT_EQ(area(1), nullptr);
+  EXPECT_TRUE(usedAreas().empty());
+  EXPECT_NE(use("c"), nullptr);  // and the table opens again
+}
+
 TEST_F(Table, CopyToAndAppendFromByFieldName) {
   ASSERT_TRUE(createTable("src", {{"CODIGO", 'C', 8, 0}, {"VALOR", 'N', 6, 2}, {"OBS", 'M', 10, 0}}));
   WorkArea* s = use("src", false);
