@@ -136,6 +136,11 @@ int64_t fileSize(Handle h);
 int closeFile(Handle h);
 LockResult lockRange(Handle h, uint64_t offset, uint64_t len, bool exclusive = true);
 int unlockRange(Handle h, uint64_t offset, uint64_t len);
+// True when one unlock of a range releases every lock the handle holds
+// inside it, whatever ranges they were taken with (POSIX). False where an
+// unlock must name a range exactly as it was locked (Windows): callers then
+// release each lock by itself.
+bool unlockSpansLocks();
 
 FileInfo statPath(const std::string& path);
 bool fileExists(const std::string& path);  // a file, not a folder

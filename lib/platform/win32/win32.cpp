@@ -416,6 +416,8 @@ std::string userName() {
 
 int64_t processId() { return static_cast<int64_t>(GetCurrentProcessId()); }
 
+bool unlockSpansLocks() { return false; }
+
 int64_t residentBytes() {
   PROCESS_MEMORY_COUNTERS pmc;
   if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc)) return 0;

@@ -6,15 +6,17 @@
 namespace kor::tables {
 
 bool lockBriefly(plat::Handle h, uint64_t off, uint64_t len) {
+  // Polls often: another program appending in a loop frees the byte only
+  // for moments, and a long sleep would miss every one of them.
   int64_t waited = 0;
   int64_t step = 1;
   for (;;) {
     plat::LockResult r = plat::lockRange(h, off, len, true);
     if (r == plat::LockResult::Locked) return true;
-    if (r == plat::LockResult::Error || waited >= 1000) return false;
+    if (r == plat::LockResult::Error || waited >= kBriefLockMillis) return false;
     plat::sleepMillis(step);
     waited += step;
-    step = std::min<int64_t>(step * 2, 50);
+    step = std::min<int64_t>(step * 2, 8);
   }
 }
 
@@ -83,15 +85,17 @@ bool LockSet::beginAppend() {
 
 void LockSet::endAppend(uint32_t keep) {
   assert(appending_);
-  if (keep) {
+  if (keep && !file_) {  // under the file lock there are no record locks to drop
     assert(holds(keep));
     for (uint32_t r : records_) assert(r <= keep);
-    if (appendOs_) {
+    if (appendOs_ && plat::unlockSpansLocks()) {
       // Append byte and records 1..keep-1 in one range.
       plat::unlockRange(h_, kLockBase, keep);
-    } else if (!exclusive_ && !file_) {
-      for (uint32_t r : records_)
-        if (r != keep) plat::unlockRange(h_, kLockBase + r, 1);
+    } else {
+      if (appendOs_) plat::unlockRange(h_, kLockBase, 1);
+      if (!exclusive_ && !file_)
+        for (uint32_t r : records_)
+          if (r != keep) plat::unlockRange(h_, kLockBase + r, 1);
     }
     records_.assign(1, keep);
   } else if (appendOs_) {

@@ -43,7 +43,8 @@ constexpr uint64_t kLockBase = 1000000000ull;
 constexpr uint64_t kFileLockLen = 1000000000ull;
 
 // Tries a lock that others hold only for a moment (append, memo
-// allocation) for up to about a second, sleeping in between.
+// allocation) for up to kBriefLockMillis, sleeping a little in between.
+constexpr int64_t kBriefLockMillis = 3000;
 bool lockBriefly(plat::Handle h, uint64_t off, uint64_t len);
 
 class LockSet {

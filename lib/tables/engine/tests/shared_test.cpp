@@ -42,7 +42,7 @@ struct ChildSetup {
     int n = openTable(s);
     return n ? area(n) : nullptr;
   }
-  std::string file(const std::string& name) const { return dir + "/" + name; }
+  std::string file(const std::string& name) const { return (fs::path(dir) / name).string(); }
   std::string dir;
   std::vector<rt::ErrorRecord> errors;
 };

@@ -341,7 +341,11 @@ TEST_F(Table, NamesResolveInTheDefaultFolderWithoutRegardToCase) {
   WorkArea* a = use("riclas");
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(a->alias(), "RICLAS");
+#ifdef _WIN32
+  EXPECT_TRUE(fs::equivalent(a->path(), path("RICLAS.DBF")));  // Windows keeps the name as asked
+#else
   EXPECT_EQ(a->path(), path("RICLAS.DBF"));
+#endif
   EXPECT_EQ(defaultAlias("C:\\DADOS\\riclas.dbf"), "RICLAS");
   EXPECT_EQ(defaultAlias("nome com espaco"), "NOME_COM_ESPACO");
   EXPECT_EQ(defaultAlias("MEM:tmp123.dbf"), "TMP123");
@@ -440,10 +444,10 @@ TEST_F(Table, PackAndZapNeedExclusiveUse) {
   });
   EXPECT_EQ(left, (std::vector<int>{1, 3, 5}));
   EXPECT_EQ(memos, (std::vector<std::string>{"memo 1", "memo 3", "memo 5"}));
+  closeAll();  // exclusive use keeps other readers out (on Windows even this test's)
   std::string b = bytes("p.dbf");
   EXPECT_EQ(b.size(), 32u * 3 + 1 + 3 * 14 + 1);
   EXPECT_EQ(static_cast<uint8_t>(b.back()), 0x1A);
-  closeAll();
 
   a = use("p");
   EXPECT_FALSE(a->zap());
@@ -454,6 +458,7 @@ TEST_F(Table, PackAndZapNeedExclusiveUse) {
   ASSERT_TRUE(a->zap());
   EXPECT_EQ(a->recCount(), 0u);
   EXPECT_TRUE(a->eof());
+  closeAll();
   EXPECT_EQ(bytes("p.dbf").size(), 32u * 3 + 1 + 1);
   EXPECT_EQ(bytes("p.fpt").size(), 512u);
 }
@@ -631,7 +636,8 @@ TEST_F(Table, EncryptionWithAPassword) {
 
 TEST_F(Table, FlushHappensOnMoveCommitAndClose) {
   ASSERT_TRUE(createTable("fl", {{"A", 'C', 3, 0}}));
-  WorkArea* a = use("fl", false);
+  WorkArea* a = use("fl");  // shared, so that the test can read the file meanwhile
+  ASSERT_TRUE(a->lockFile());
   a->append();
   a->append();
   a->goTo(1);
