@@ -2,10 +2,13 @@
 
 #include <cctype>
 
+#include "errors/activitylog.h"
+#include "errors/errorlog.h"
 #include "platform/crypto.h"
 #include "runtime/runtime.h"
 #include "startup/identity.h"
 #include "tables/engine.h"
+#include "tables/tables.h"
 #include "values/convert.h"
 #include "values/dates.h"
 #include "values/textform.h"
@@ -30,12 +33,12 @@ bool dateInWindow(const Value& d) {
 bool ensureAuditTable() {
   KOR_LINE();
   bool opened = false;
-  bool ok = rt::guard([&] { opened = rt::callRoutine("ARQCONS", {Value("RICLA9"), Value("RICLA9")}).log(); },
-                      [&](rt::ErrorRecord& e) {
-                        rt::callRoutine("GRAVAERROLOG", {Value(std::string("GRAVAALTERACAONCM")), Value()});
-                        (void)e;
-                      });
-  if (!ok) opened = rt::callRoutine("ARQCONS", {Value("RICLA9"), Value("RICLA9")}).log();
+  bool ok = rt::guard([&] { opened = tables::ARQCONS(Value("RICLA9"), Value("RICLA9")); },
+                      [&](rt::ErrorRecord& e) { err::GRAVAERROLOG(e); });
+  if (!ok) {
+    KOR_LINE();
+    opened = tables::ARQCONS(Value("RICLA9"), Value("RICLA9"));
+  }
   return opened;
 }
 
@@ -92,7 +95,7 @@ void appendAudit(WorkArea& riclas, const Value& mode, const std::string& campo, 
   // An append that another program keeps from its lock waits with the
   // table layer's notice instead of losing the record.
   KOR_LINE();
-  if (!rt::callRoutine("ABREREG").log()) return;
+  if (!tables::ABREREG()) return;
   putNamed(audit, "DATA", Value::date(now.julian));
   putNamed(audit, "HORA", Value(timeText(now.millis)));
   putNamed(audit, "TERMINAL", Value(startup::machineName()));
@@ -108,8 +111,7 @@ void appendAudit(WorkArea& riclas, const Value& mode, const std::string& campo, 
       static bool noted = false;
       if (!noted) {
         noted = true;
-        rt::callRoutine("GRAVALOG", {Value("RICLA9 sem o campo EX: registros de auditoria gravados sem EX"),
-                                     Value("ERRO.LOG")});
+        err::GRAVALOG("ERRO.LOG", Value("RICLA9 sem o campo EX: registros de auditoria gravados sem EX"));
       }
     }
     putNamed(audit, "ANTES", Value(antes));

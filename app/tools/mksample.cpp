@@ -4,8 +4,10 @@
 //   clasupd-mksample <folder> [--codes N] [--tariff N] [--audit N] [--seed S]
 //
 // In <folder> it makes:
-//   VELTAR/RICLAS.DBF (+ .FPT)                the NCM classification table
-//   VELTAR/RICLA9.DBF                         earlier audit records, sealed
+//   VELTAR/RICLAS.DBF (+ .FPT, RICLAS.ntx)    the NCM classification table,
+//                                             indexed by NCM
+//   VELTAR/RICLA9.DBF (+ RICLA9.ntx)          earlier audit records, sealed,
+//                                             indexed by NCM+DTOS(DATA)+HORA
 //   GECEX269.DBF                              the tariff: changed, unchanged
 //                                             and new codes, text fields
 //   WINDOWS/KORVO.INI                         [VELTAR] CAMINHO=<folder>/VELTAR
@@ -15,11 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "expr/expr.h"
 #include "os/paths.h"
 #include "platform/crypto.h"
 #include "platform/platform.h"
 #include "runtime/runtime.h"
 #include "tables/engine.h"
+#include "tables/engine/indexes.h"
 #include "values/textform.h"
 
 namespace {
@@ -72,7 +76,7 @@ std::string ncmCode(int i) {
   // Spread the codes over the chapters 01 to 97 in ascending order.
   int chapter = 1 + i * 96 / 1000000 % 97;
   char buf[16];
-  std::snprintf(buf, sizeof buf, "%02d%06d", chapter, (i * 7919) % 1000000);
+  std::snprintf(buf, sizeof buf, "%02d%06d", chapter, static_cast<int>(static_cast<int64_t>(i) * 7919 % 1000000));
   return buf;
 }
 
@@ -94,6 +98,16 @@ int arg(int argc, char** argv, const char* name, int def) {
   for (int i = 2; i + 1 < argc; ++i)
     if (std::string(argv[i]) == name) return std::atoi(argv[i + 1]);
   return def;
+}
+
+// Builds an index file over the area's records and keeps it attached.
+void index(tables::WorkArea& a, const std::string& file, const std::string& key) {
+  tables::IndexSpec ix;
+  ix.file = file;
+  ix.key = key;
+  auto order = tables::NtxOrder::create(a, ix);
+  if (!order) die("cannot build " + file);
+  a.attachOrder(std::move(order));
 }
 
 void put(tables::WorkArea& a, const char* field, const Value& v) {
@@ -118,6 +132,7 @@ int main(int argc, char** argv) {
   std::string windows = os::dirFile(root, "WINDOWS", os::nativeStyle());
   plat::makeDirs(product);
   plat::makeDirs(windows);
+  expr::registerRoutines();
   tables::registerRoutines();
 
   const std::vector<FieldDef> riclas = {
@@ -162,6 +177,8 @@ int main(int argc, char** argv) {
   spec.shared = false;
   if (!tables::openTable(spec)) die("cannot open RICLAS");
   tables::WorkArea& ric = *tables::area();
+  // The product's indexes: RICLAS by code, RICLA9 by code, date and time.
+  index(ric, os::dirFile(product, "RICLAS.ntx", os::nativeStyle()), "NCM");
   for (int i = 0; i < codes; ++i) {
     Row r{ncmCode(i * (1000000 / (codes + 1)) + 1), description(rng), rng.chance(50) ? "KG" : "UN",
           rate(rng), rate(rng), rate(rng), rate(rng), dayOf(rng), dayOf(rng), rng.chance(10),
@@ -191,6 +208,7 @@ int main(int argc, char** argv) {
   spec.file = ricla9Path;
   if (!tables::openTable(spec)) die("cannot open RICLA9");
   tables::WorkArea& r9 = *tables::area();
+  index(r9, os::dirFile(product, "RICLA9.ntx", os::nativeStyle()), "NCM+DTOS(DATA)+HORA");
   for (int i = 0; i < audit && !rows.empty(); ++i) {
     const Row& r = rows[static_cast<size_t>(rng.upTo(static_cast<int>(rows.size())))];
     int32_t day = julianFromYmd(2021, 1 + rng.upTo(5), 1 + rng.upTo(28));
