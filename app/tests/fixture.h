@@ -77,6 +77,10 @@ struct TableRows {
 
 inline TableRows readTable(const std::string& file) {
   TableRows t;
+  struct Reselect {
+    int area = tables::currentArea();
+    ~Reselect() { tables::selectArea(area); }
+  } reselect;
   tables::OpenSpec s;
   s.file = file;
   s.alias = "_READ";
@@ -132,6 +136,11 @@ class AppTest : public ::testing::Test {
     else plat::unsetEnv("WINDIR");
     plat::changeDir(home);
     scratch.reset();
+  }
+
+  static int32_t julianToday() {
+    plat::LocalTime t = plat::localTime(plat::nowMillis());
+    return julianFromYmd(t.year, t.month, t.day);
   }
 
   std::string file(const std::string& name) const { return (std::filesystem::path(dir) / name).string(); }

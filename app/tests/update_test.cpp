@@ -217,10 +217,6 @@ class Update : public AppTest {
     rt::set(rt::Set::DateFormat, Value("dd/mm/yy"));
     return dtoc(DateTime{julianToday()});
   }
-  static int32_t julianToday() {
-    plat::LocalTime t = plat::localTime(plat::nowMillis());
-    return julianFromYmd(t.year, t.month, t.day);
-  }
 };
 
 TEST_F(Update, RunsTheSampleAndWritesWhatTheRulesSay) {
