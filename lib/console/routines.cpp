@@ -4,6 +4,8 @@
 
 #include "console/alert.h"
 #include "console/boxes.h"
+#include "console/form.h"
+#include "console/listbox.h"
 #include "console/progress.h"
 #include "console/screen.h"
 #include "console/textwrap.h"
@@ -202,6 +204,8 @@ void registerRoutines() {
   registerScreenRoutines();
   registerBoxRoutines();
   registerProgressRoutines();
+  registerFormRoutines();
+  registerListRoutines();
 }
 
 }  // namespace kor::con

@@ -562,6 +562,11 @@ Value keyAction(int code) {
 
 bool hasBinding(int code) { return S().bindings.count(code) != 0; }
 
+bool bindingRunnable(int code) {
+  State& s = S();
+  return s.bindings.count(code) != 0 && s.running.count(code) == 0;
+}
+
 bool runBinding(int code) {
   State& s = S();
   auto it = s.bindings.find(code);

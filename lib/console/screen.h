@@ -206,6 +206,8 @@ bool hasBinding(int code);
 // already running (a binding does not re-enter itself: inside its own
 // action, its key arrives as a plain key).
 bool runBinding(int code);
+// Whether runBinding(code) would run an action now.
+bool bindingRunnable(int code);
 std::vector<int> boundKeys();
 // Saves every binding and puts them back when it ends.
 class BindingsGuard {
