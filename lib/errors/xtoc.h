@@ -1,7 +1,7 @@
 // The general text form of values used by the logs, and the way back used
-// by the store reader. Both follow the library's conversion rules: numbers
-// with a decimal comma, logicals "Verdadeiro"/"Falso", dates in the
-// program's date format, lists joined by a separator.
+// by the store reader: the values library's X_TO_C and CTOX (numbers with a
+// decimal comma, logicals "Verdadeiro"/"Falso", dates in the program's date
+// format, lists joined by a separator), in the shapes these callers want.
 #pragma once
 
 #include <string>
