@@ -195,6 +195,9 @@ std::unique_ptr<TerminalBackend> TerminalBackend::open(const TerminalOptions& op
   noecho();
   nonl();
   intrflush(stdscr, FALSE);
+  // Input is read raw by the backend itself: without this, every update
+  // would first poll the input for typeahead.
+  typeahead(-1);
   keypad(stdscr, FALSE);
   scrollok(stdscr, FALSE);
   impl->setupColours();
