@@ -19,7 +19,7 @@ std::vector<ListState>& running() {
 
 class Chooser {
  public:
-  explicit Chooser(const ListSpec& s) : s_(s), n_(static_cast<int>(s.items.size())) {
+  explicit Chooser(const ListSpec& s) : s_(s), n_(static_cast<int>(s.items.size())), items_(s.items) {
     height_ = std::max(1, s.bottom - s.top + 1);
     width_ = std::max(0, s.right - s.left + 1);
   }
@@ -123,7 +123,10 @@ class Chooser {
         case kListSelect:
           if (selectable(cur_)) return cur_;
           break;
-        case kListGoto: gotoLetter(lastKey()); break;
+        case kListGoto:
+          refreshItems();
+          gotoLetter(lastKey());
+          break;
         default: break;
       }
     }
@@ -161,14 +164,22 @@ class Chooser {
     if (want == 0) return;
     for (int step = 1; step <= n_; ++step) {
       int i = (cur_ - 1 + step) % n_ + 1;
-      std::string_view t = ltrim(s_.items[static_cast<size_t>(i - 1)]);
+      std::string_view t = ltrim(items_[static_cast<size_t>(i - 1)]);
       if (!t.empty() && upperByte(static_cast<unsigned char>(t[0])) == want && selectable(i)) {
         moveTo(i);
         return;
       }
     }
   }
+  void refreshItems() {
+    if (!s_.source.isArray()) return;
+    for (int i = 0; i < n_ && static_cast<size_t>(i) < s_.source.size(); ++i) {
+      const Value& v = s_.source.at(static_cast<size_t>(i));
+      items_[static_cast<size_t>(i)] = v.isText() ? v.string() : std::string();
+    }
+  }
   void draw() {
+    refreshItems();
     uint8_t normal = colorAttr(kStandard), current = colorAttr(kEnhanced), disabled = colorAttr(kUnselected);
     DispGuard buffered;
     for (int r = 0; r < height_; ++r) {
@@ -176,7 +187,7 @@ class Chooser {
       std::string text;
       uint8_t attr = normal;
       if (i >= 1 && i <= n_) {
-        text = s_.items[static_cast<size_t>(i - 1)].substr(0, static_cast<size_t>(width_));
+        text = items_[static_cast<size_t>(i - 1)].substr(0, static_cast<size_t>(width_));
         attr = i == cur_ ? current : selectable(i) ? normal : disabled;
       }
       text.resize(static_cast<size_t>(width_), ' ');
@@ -189,6 +200,7 @@ class Chooser {
 
   const ListSpec& s_;
   int n_;
+  std::vector<std::string> items_;
   int height_ = 1, width_ = 0;
   int cur_ = 1, first_ = 1;
 };
@@ -210,6 +222,7 @@ Value ACHOICE(const Value& top, const Value& left, const Value& bottom, const Va
   s.bottom = bottom.isNumber() ? static_cast<int>(bottom.integer()) : maxRow();
   s.right = right.isNumber() ? static_cast<int>(right.integer()) : maxCol();
   for (const Value& v : items.items()) s.items.push_back(v.isText() ? v.string() : std::string());
+  s.source = items;
   if (selectable.isLogical()) {
     s.selectable.assign(s.items.size(), selectable.log());
   } else if (selectable.isArray()) {

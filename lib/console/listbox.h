@@ -45,6 +45,10 @@ struct ListSpec {
   ListHandler handler;           // empty: the built-in keys
   int initial = 1;               // the item current at the start
   int initialRow = 0;            // its row in the window
+  // A list of texts the items are read from again before every drawing
+  // (nil: `items` only), so that a handler that changes an item's text (a
+  // mark) shows it. The number of items stays that of `items`.
+  Value source;
 };
 
 // Runs the chooser; the chosen item's number (from 1), or 0.

@@ -195,3 +195,36 @@ TEST_F(ListTest, ByNameWithARoutineAsHandler) {
 
 }  // namespace
 }  // namespace kor::con::test
+
+namespace kor::con::test {
+namespace {
+
+TEST_F(ListTest, AHandlerThatMarksAnItemShowsTheMark) {
+  // The file picker's way: Space puts a mark in the item's last position of
+  // the list it passed, and the chooser shows it at once.
+  Value items = Value::array({Value(" um   "), Value(" dois "), Value(" tres ")});
+  rt::publicVar("AITENS", items);
+  rt::registerRoutine("MARCALISTA", [](Args& a) {
+    if (a[0].integer() != kListException) return Value(2);
+    if (lastKey() == key::Esc) return Value(0);
+    if (lastKey() != key::Space) return Value(3);
+    Value* list = rt::findVar("AITENS");
+    Value& item = list->derefMut().items()[static_cast<size_t>(a[1].integer() - 1)];
+    std::string t = item.string();
+    t.back() = t.back() == ' ' ? '\xFB' : ' ';
+    item = Value(t);
+    return Value(2);
+  });
+  std::string shown;
+  h->type({key::Down, key::Space}).probe([&] { shown = h->rowText(2).substr(1, 6); });
+  h->type({'t'}).probe([&] { shown += "|" + std::to_string(runningList().current); }).type({key::Esc});
+  EXPECT_EQ(rt::callRoutine("ACHOICE", Args{Value(1), Value(1), Value(3), Value(10), items, Value::logical(true),
+                                            Value("MarcaLista")})
+                .integer(),
+            0);
+  EXPECT_EQ(shown, " dois\xFB|3");
+  EXPECT_EQ(rt::getVar("AITENS").at(1).string(), " dois\xFB");
+}
+
+}  // namespace
+}  // namespace kor::con::test
