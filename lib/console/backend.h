@@ -42,6 +42,9 @@ class Backend {
   virtual std::optional<InputEvent> readEvent(int64_t waitMs) = 0;
   // Drops input typed but not yet read.
   virtual void discardTypeahead() {}
+  // True once the input is gone for good (a hung-up terminal, the end of
+  // input): nobody can answer any more, every read gives the close request.
+  virtual bool inputGone() const { return false; }
   // True once when the backend lost what it showed (a resized terminal):
   // the facility then sends every cell again.
   virtual bool needsRepaint() { return false; }

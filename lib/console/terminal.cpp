@@ -242,6 +242,8 @@ void TerminalBackend::present(int r, int c, int shape) {
   impl_->show();
 }
 
+bool TerminalBackend::inputGone() const { return impl_->gone; }
+
 std::optional<InputEvent> TerminalBackend::readEvent(int64_t waitMs) {
   Impl& m = *impl_;
   auto pop = [&m]() {

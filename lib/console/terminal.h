@@ -47,6 +47,7 @@ class TerminalBackend : public Backend {
   void present(int row, int col, int shape) override;
   std::optional<InputEvent> readEvent(int64_t waitMs) override;
   void discardTypeahead() override;
+  bool inputGone() const override;
   void setTitle(std::string_view cp850) override;
   void beep() override;
   void tone(double hz, double seconds) override;

@@ -31,14 +31,9 @@ double secondsOfDay() {
   return (t.hour * 60 + t.minute) * 60 + t.second + t.millis / 1000.0;
 }
 
-// The library's question box (the message boxes' MSGALERTA when the program
-// has it, the plain alert otherwise).
+// The library's question box: the standard alert (the console's once the
+// run has connected it, see startup/session.h).
 int ask(const std::string& message, const std::vector<std::string>& buttons) {
-  if (rt::routineExists("MSGALERTA")) {
-    std::vector<Value> b;
-    for (auto& x : buttons) b.emplace_back(x);
-    return static_cast<int>(rt::callRoutine("MSGALERTA", {Value(message), Value::array(b)}).integer());
-  }
   return err::ui::alert(message, buttons);
 }
 

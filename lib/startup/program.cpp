@@ -1,7 +1,10 @@
 #include "startup/program.h"
 
+#include <optional>
+
 #include "config/store.h"
 #include "console/keys.h"
+#include "console/routines.h"
 #include "console/screen.h"
 #include "errors/activitylog.h"
 #include "errors/handler.h"
@@ -14,7 +17,9 @@
 #include "startup/identity.h"
 #include "startup/presence.h"
 #include "startup/remote.h"
+#include "startup/session.h"
 #include "tables/engine.h"
+#include "tables/tables.h"
 #include "values/textform.h"
 
 namespace kor::startup {
@@ -171,12 +176,15 @@ void CONECTALETO(const std::string&) {
   rt::exitProgram(0);
 }
 
-int runApplication(const std::function<void()>& mainFn) {
+int runApplication(const std::function<void()>& mainFn, bool takeConsole) {
   // 1. Module initial values: every module's routines by name (the modules'
   //    own state starts empty and is built when first used).
   registerProgramRoutines();
   rt::setExitCode(0);
-  // 2. Run-time start: the input-field list, the runtime error handler.
+  // 2. Run-time start: the console, the input-field list, the runtime error
+  //    handler.
+  std::optional<ConsoleSession> console;
+  if (takeConsole) console.emplace();
   rt::publicVar("GETLIST", Value::array());
   err::ERRORSYS();
   // 3. to 5.
@@ -197,6 +205,8 @@ void registerProgramRoutines() {
   os::registerShellRoutines();
   cfg::registerRoutines();
   tables::registerRoutines();
+  tables::registerTableLayerRoutines();
+  con::registerRoutines();
   registerEnvironmentRoutines();
   registerRemoteRoutines();
   rt::registerRoutine("INICIAR$", [](Args&) {

@@ -58,9 +58,12 @@ struct DbConnection {
 // value is not empty, with its connection kind and text.
 DbConnection connectionFromConfig(const std::string& cfgFile);
 
-// The whole run of a program: initial values, run-time start, INICIAR$,
-// mainFn, FINALIZAR$. Returns the exit code.
-int runApplication(const std::function<void()>& mainFn);
+// The whole run of a program: initial values, run-time start (the console:
+// the terminal when there is one, see startup/session.h; the input-field
+// list; the error handler), INICIAR$, mainFn, FINALIZAR$. Returns the exit
+// code. `takeConsole` false leaves the console and the alert seams as they
+// are (tests that script the user).
+int runApplication(const std::function<void()>& mainFn, bool takeConsole = true);
 
 // Registers the routines of the start-up and of the modules it starts.
 void registerProgramRoutines();

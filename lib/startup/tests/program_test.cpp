@@ -300,25 +300,29 @@ TEST_F(Program, TheWholeRunInOrder) {
   ScriptedUser user;
   std::vector<std::string> order;
   std::string presence;
-  int code = runApplication([&] {
-    order.push_back("MAIN");
-    presence = var("CFILESISTEMA");
-    EXPECT_TRUE(plat::fileExists(presence));
-    EXPECT_TRUE(rt::getVar("GETLIST").isArray());
-    EXPECT_TRUE(rt::routineExists("CRIADIR"));
-    EXPECT_TRUE(rt::routineExists("SHELL_EXECUTE"));
-    rt::exitProgram(3);  // an explicit quit
-  });
+  int code = runApplication(
+      [&] {
+        order.push_back("MAIN");
+        presence = var("CFILESISTEMA");
+        EXPECT_TRUE(plat::fileExists(presence));
+        EXPECT_TRUE(rt::getVar("GETLIST").isArray());
+        EXPECT_TRUE(rt::routineExists("CRIADIR"));
+        EXPECT_TRUE(rt::routineExists("SHELL_EXECUTE"));
+        rt::exitProgram(3);  // an explicit quit
+      },
+      false);
   EXPECT_EQ(code, 3);
   EXPECT_EQ(order, std::vector<std::string>{"MAIN"});
   EXPECT_FALSE(plat::fileExists(presence));
   // A run ended by an error: the handler's alert, its first button ends it.
   user.answers = {1};
-  code = runApplication([&] {
-    presence = var("CFILESISTEMA");
-    rt::ErrorRecord e = rt::makeError(rt::kErrArg, "BASE", 1082, "-");
-    rt::raise(e);
-  });
+  code = runApplication(
+      [&] {
+        presence = var("CFILESISTEMA");
+        rt::ErrorRecord e = rt::makeError(rt::kErrArg, "BASE", 1082, "-");
+        rt::raise(e);
+      },
+      false);
   EXPECT_EQ(code, 1);
   EXPECT_FALSE(plat::fileExists(presence));
 }
