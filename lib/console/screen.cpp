@@ -177,6 +177,8 @@ std::unique_ptr<Backend> setBackend(std::unique_ptr<Backend> b) {
 
 Backend& backend() { return *S().backend; }
 
+bool backendInstalled() { return dynamic_cast<NullBackend*>(S().backend.get()) == nullptr; }
+
 bool consoleAlive() { return gAlive; }
 
 void resetConsole() {

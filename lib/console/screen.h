@@ -43,6 +43,9 @@ namespace kor::con {
 // Returns the previous backend.
 std::unique_ptr<Backend> setBackend(std::unique_ptr<Backend> b);
 Backend& backend();
+// False while the console runs on that built-in backend (none installed, or
+// nullptr given): a program's start may then take over its terminal.
+bool backendInstalled();
 // False once the program's static objects are being destroyed: objects that
 // give the screen back when they die (progress bars) check it first.
 bool consoleAlive();

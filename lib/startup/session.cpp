@@ -92,6 +92,11 @@ void connectConsoleUi() {
 }
 
 ConsoleSession::ConsoleSession() : savedUi_(err::ui::ops()) {
+  // A console the program (or a test) installed itself stays.
+  if (con::backendInstalled()) {
+    connectConsoleUi();
+    return;
+  }
 #ifdef _WIN32
   if (auto b = con::makeWin32ConsoleBackend()) {
     previous_ = con::setBackend(std::move(b));

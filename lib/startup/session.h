@@ -12,9 +12,11 @@ namespace kor::startup {
 
 class ConsoleSession {
  public:
-  // Takes over the terminal when there is one; without one the console
-  // stays headless (nothing shown, every wait without limit ends at once
-  // with the close request, so an unattended run cannot hang).
+  // Takes over the terminal when there is one and the console has no
+  // backend yet (a console installed by the program or a test is kept);
+  // without a terminal the console stays headless (nothing shown, every
+  // wait without limit ends at once with the close request, so an
+  // unattended run cannot hang).
   ConsoleSession();
   // Gives the terminal back as it was found, puts the dialogue seams back
   // as they were, then writes what went to the error stream meanwhile (an

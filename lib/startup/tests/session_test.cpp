@@ -144,21 +144,27 @@ TEST_F(Session, StillAttendedTerminalKeepsTheAnswerZero) {
   EXPECT_EQ(err::ui::alert("Erro", {"Repetir", "Ignorar", "Abortar"}), 0);
 }
 
-TEST(SessionLifetime, PutsTheSeamsBackWhenItEnds) {
-  if (plat::isTerminal(0) && plat::isTerminal(1)) GTEST_SKIP() << "would take over this terminal";
+TEST(SessionLifetime, KeepsAnInstalledConsoleAndPutsTheSeamsBack) {
   err::ui::Scope scope;
   int calls = 0;
   err::ui::ops().alert = [&](std::string_view, const std::vector<std::string>&, int64_t, bool, bool) {
     ++calls;
     return 7;
   };
-  con::installHeadless().type({con::key::Enter});
+  con::setBackend(nullptr);
+  EXPECT_FALSE(con::backendInstalled());
+  con::HeadlessBackend& installed = con::installHeadless();
+  EXPECT_TRUE(con::backendInstalled());
+  installed.type({con::key::Enter});
   {
+    // A test's (or a program's own) console is not replaced by a terminal.
     ConsoleSession session;
     EXPECT_FALSE(session.terminal());
+    EXPECT_EQ(&con::backend(), &installed);
     EXPECT_EQ(err::ui::alert("Teste", {"Ok"}), 1);  // the console's alert
     EXPECT_EQ(calls, 0);
   }
+  EXPECT_EQ(&con::backend(), &installed);
   EXPECT_EQ(err::ui::alert("Teste", {"Ok"}), 7);
   EXPECT_EQ(calls, 1);
   con::setBackend(nullptr);
