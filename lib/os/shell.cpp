@@ -5,6 +5,7 @@
 #include "errors/ui.h"
 #include "errors/xtoc.h"
 #include "os/paths.h"
+#include "os/picker.h"
 #include "platform/platform.h"
 #include "platform/system.h"
 #include "runtime/runtime.h"
@@ -323,6 +324,7 @@ void registerShellRoutines() {
   static bool done = false;
   if (done) return;
   done = true;
+  registerPickerRoutines();
   auto text = [](const Value& v) { return v.isText() ? v.string() : std::string(); };
   auto num = [](const Value& v, int def) { return v.isNumber() ? static_cast<int>(v.integer()) : def; };
   rt::registerRoutine("SHELL_EXECUTE", [text, num](Args& a) {

@@ -91,6 +91,30 @@ TEST_F(Skeleton, KilledTerminalStillEndsThroughTheShutDown) {
   EXPECT_NE(log.find("Fechamento for"), std::string::npos) << log;
 }
 
+TEST_F(Skeleton, FolderPickerOnTheTerminal) {
+  kor::testing::ScratchDir dir("skeleton_picker");
+  std::filesystem::create_directories(dir.path() + "/dados");
+  start(dir.path());
+  ASSERT_TRUE(waitFor([&] { return screen().find("Pressione Q para sair") != std::string::npos; })) << screen();
+  tmux("send-keys -t s p");
+  ASSERT_TRUE(waitFor([&] { return screen().find("[Selecionar esta pasta]") != std::string::npos; })) << screen();
+  EXPECT_NE(screen().find("Indique uma pasta"), std::string::npos) << screen();
+  // [Selecionar esta pasta], .., [Nova pasta], dados: open "dados", choose it.
+  tmux("send-keys -t s d Enter");
+  ASSERT_TRUE(waitFor([&] { return screen().find(dir.path() + "/dados ") != std::string::npos; })) << screen();
+  tmux("send-keys -t s Enter");
+  ASSERT_TRUE(waitFor([&] { return screen().find("Pasta: [") != std::string::npos; })) << screen();
+  EXPECT_NE(screen().find("Pasta: [" + dir.path() + "/dados]"), std::string::npos) << screen();
+  EXPECT_EQ(screen().find("[Selecionar esta pasta]"), std::string::npos) << "the screen under it is back";
+  // Esc cancels: nothing chosen.
+  tmux("send-keys -t s p");
+  ASSERT_TRUE(waitFor([&] { return screen().find("[Selecionar esta pasta]") != std::string::npos; })) << screen();
+  tmux("send-keys -t s Escape");
+  EXPECT_TRUE(waitFor([&] { return screen().find("Pasta: []") != std::string::npos; })) << screen();
+  tmux("send-keys -t s q");
+  EXPECT_TRUE(waitFor([&] { return presence(dir.path()).empty(); }));
+}
+
 // A process that has ended (or only waits to be reaped).
 bool processGone(int pid) {
   if (::kill(pid, 0) != 0) return true;
