@@ -34,7 +34,9 @@ class Picker : public FolderTest {
     con::resetConsole();
     hb_ = new con::HeadlessBackend();
     previous_ = con::setBackend(std::unique_ptr<con::Backend>(hb_));
-    for (const char* d : {"a", "b", "b/c", "zz", ".oculta"}) plat::makeDir(d);
+    for (const char* d : {"a", "b", "b/c", "zz"}) plat::makeDir(d);
+    // Hidden by its name on POSIX (on Windows hiding is an attribute).
+    if (plat::separator() == '/') plat::makeDir(".oculta");
     write("arquivo.txt", "x");
     useSystemDialogs(false);
     registerPickerRoutines();
@@ -47,7 +49,12 @@ class Picker : public FolderTest {
   }
   std::string screen() const { return hb_->text(); }
   bool shows(const std::string& text) const { return screen().find(text) != std::string::npos; }
-  std::string path(const std::string& rel) const { return dir() + "/" + rel; }
+  // A path below the scratch folder as the system writes it.
+  std::string path(std::string rel) const {
+    for (char& c : rel)
+      if (c == '/') c = plat::separator();
+    return dir() + plat::separator() + rel;
+  }
   plat::VirtualClock clock_;
   con::HeadlessBackend* hb_ = nullptr;
   std::unique_ptr<con::Backend> previous_;
@@ -249,7 +256,7 @@ TEST_F(Picker, SaveAsAsksBeforeReplacing) {
 TEST_F(Picker, SaveAsNeedsAnExistingFolder) {
   std::vector<plat::FileFilter> f = {{"Planilha", "*.csv"}};
   hb_->type({key::Up, key::ctrl('Y')});
-  hb_->typeText(dir() + "/naoexiste");
+  hb_->typeText(path("naoexiste"));
   hb_->type({key::Enter, key::Enter});
   hb_->probe([&] { EXPECT_TRUE(shows(std::string("A pasta não existe:"_cp))); });
   hb_->type({key::Enter, key::Esc});
