@@ -92,21 +92,48 @@ void appendAudit(WorkArea& riclas, const Value& mode, const std::string& campo, 
   tables::AreaScope scope(std::string_view("RICLA9"));
   if (!scope.ok()) return;
   WorkArea& audit = *tables::area();
-  // An append that another program keeps from its lock waits with the
-  // table layer's notice instead of losing the record.
-  KOR_LINE();
-  if (!tables::ABREREG()) return;
-  putNamed(audit, "DATA", Value::date(now.julian));
-  putNamed(audit, "HORA", Value(timeText(now.millis)));
-  putNamed(audit, "TERMINAL", Value(startup::machineName()));
-  putNamed(audit, "USUARIO", Value(auditUser()));
-  putNamed(audit, "MODO", mode.isText() ? mode : Value(""));
-  putNamed(audit, "NCM", Value(ncm));
-  putNamed(audit, "TABELA", Value("RICLAS"));
-  putNamed(audit, "CAMPO", Value(campo));
+
+  // The record is appended whole, its check key included, in one write: a
+  // run killed at any moment leaves no half-written or unsealed audit
+  // record. (Memo fields cannot travel in that write; an audit table whose
+  // ANTES and DEPOIS are memos gets them, and the key, right after.)
+  std::vector<std::pair<int, Value>> values;
+  auto add = [&](const char* name, const Value& v) {
+    if (int pos = audit.fieldPos(name)) values.emplace_back(pos, v);
+  };
+  // A text as the field stores it: cut or padded to the field's width.
+  auto stored = [&](const char* name, std::string text) {
+    int pos = audit.fieldPos(name);
+    const auto* f = pos ? audit.field(pos) : nullptr;
+    if (!f) return std::string();
+    if (f->type == 'C') text.resize(f->len, ' ');
+    return text;
+  };
+  auto isMemo = [&](const char* name) {
+    int pos = audit.fieldPos(name);
+    return pos > 0 && audit.field(pos)->type == 'M';
+  };
+  const bool memoTexts = withFieldChange && (isMemo("ANTES") || isMemo("DEPOIS"));
+
+  AuditKeyParts key;
+  key.data = Value::date(now.julian);
+  key.hora = stored("HORA", timeText(now.millis));
+  key.terminal = stored("TERMINAL", startup::machineName());
+  key.usuario = stored("USUARIO", auditUser());
+  key.modo = stored("MODO", mode.isText() ? mode.string() : std::string());
+  key.ncm = stored("NCM", ncm);
+  key.campo = stored("CAMPO", campo);
+  add("DATA", key.data);
+  add("HORA", Value(key.hora));
+  add("TERMINAL", Value(key.terminal));
+  add("USUARIO", Value(key.usuario));
+  add("MODO", Value(key.modo));
+  add("NCM", Value(key.ncm));
+  add("TABELA", Value("RICLAS"));
+  add("CAMPO", Value(key.campo));
   if (withFieldChange) {
     if (audit.fieldPos("EX") > 0) {
-      putNamed(audit, "EX", ex);
+      add("EX", ex);
     } else {
       static bool noted = false;
       if (!noted) {
@@ -114,10 +141,31 @@ void appendAudit(WorkArea& riclas, const Value& mode, const std::string& campo, 
         err::GRAVALOG("ERRO.LOG", Value("RICLA9 sem o campo EX: registros de auditoria gravados sem EX"));
       }
     }
+    if (!memoTexts) {
+      key.antes = stored("ANTES", antes);
+      key.depois = stored("DEPOIS", depois);
+      add("ANTES", Value(key.antes));
+      add("DEPOIS", Value(key.depois));
+    }
+  }
+  int keyPos = audit.fieldPos("CHAVE");
+  auto fill = [&](uint32_t rec) {
+    std::vector<std::pair<int, Value>> all = values;
+    if (keyPos && !memoTexts) {
+      key.recno = rec;
+      all.emplace_back(keyPos, Value(checkKey(key)));
+    }
+    return all;
+  };
+  // An append that another program keeps from its lock waits with the
+  // table layer's notice instead of losing the record.
+  KOR_LINE();
+  if (!tables::ABREREG(Value(), fill)) return;
+  if (memoTexts) {
     putNamed(audit, "ANTES", Value(antes));
     putNamed(audit, "DEPOIS", Value(depois));
+    putNamed(audit, "CHAVE", Value(checkKey(auditKeyPartsOfCurrent())));
   }
-  putNamed(audit, "CHAVE", Value(checkKey(auditKeyPartsOfCurrent())));
 }
 
 }  // namespace

@@ -77,7 +77,11 @@ void appendCode(WorkArea& riclas, const std::string& code) {
   } release{riclas};
   if (riclas.seek(Value(code), false, false)) return;
   KOR_LINE();
-  if (!tables::ABREREG()) {
+  // The record is appended with its code in the one write of the append,
+  // so that a run killed here leaves no record without a code.
+  const int ncmPos = riclas.fieldPos("NCM");
+  auto withCode = [&](uint32_t) { return std::vector<std::pair<int, Value>>{{ncmPos, Value(code)}}; };
+  if (!tables::ABREREG(Value(), withCode)) {
     // The table layer gives up only when no table is current; nothing to
     // write into then.
     rt::ErrorRecord e = rt::makeError(rt::kErrAppendLock, "DBFNTX", 1024, "APPEND");
@@ -86,10 +90,8 @@ void appendCode(WorkArea& riclas, const std::string& code) {
     rt::raise(e);
     return;
   }
-  riclas.putField(riclas.fieldPos("NCM"), Value(code));
-  // The key must be in the index file before the byte goes, so that the
-  // next copy's seek finds it.
-  riclas.commit();
+  // The key is in the index file (the append put it there) before the
+  // byte goes, so the next copy's seek finds it.
 }
 
 }  // namespace

@@ -102,14 +102,16 @@ bool BLOQREGEX() {
   return ok;
 }
 
-bool ABREREG(const Value& retries) {
+bool ABREREG(const Value& retries) { return ABREREG(retries, {}); }
+
+bool ABREREG(const Value& retries, const std::function<std::vector<std::pair<int, Value>>(uint32_t rec)>& fill) {
   KOR_ROUTINE("ABREREG");
   WorkArea* w = requireArea("ABREREG");
   if (!w) return false;
   long long limit = retries.isNumber() ? retries.integer() : 0;
   con::ScreenStateGuard state;
   int areaNo = w->number();
-  if (w->append()) return true;
+  if (w->append(fill)) return true;
 
   constexpr int top = 11, left = 15, bottom = 13, right = 63;
   std::string saved = con::saveRect(top, left, bottom, right);
@@ -124,7 +126,7 @@ bool ABREREG(const Value& retries) {
   for (;;) {
     w = area(areaNo);
     if (!w) break;
-    if (w->append()) {
+    if (w->append(fill)) {
       result = true;
       break;
     }

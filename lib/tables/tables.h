@@ -21,7 +21,11 @@
 // lists them with the decisions this layer made where the rules were open.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 #include <string_view>
 
 #include "values/value.h"
@@ -110,6 +114,9 @@ bool BLOQREGEX();
 // ABREREG(retries): appends a blank record and locks it; with retries n > 0
 // at most n + 1 attempts, false when they all failed.
 bool ABREREG(const Value& retries = {});
+// The same appending a record whole: `fill` gives the new record's field
+// values from its number (WorkArea::append).
+bool ABREREG(const Value& retries, const std::function<std::vector<std::pair<int, Value>>(uint32_t rec)>& fill);
 
 // --- record and field helpers ----------------------------------------------------------
 

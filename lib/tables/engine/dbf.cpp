@@ -296,7 +296,7 @@ bool DbfTable::writeRecord(uint32_t n, const char* buf) {
 }
 
 bool DbfTable::appendRecord(const char* buf, uint32_t* n, bool* lockFailed, const char* pending, uint32_t pendingRec,
-                            bool* pendingWritten) {
+                            bool* pendingWritten, const std::function<void(uint32_t rec, char* record)>* fill) {
   assert(!readOnly_);
   *lockFailed = false;
   if (pendingWritten) *pendingWritten = false;
@@ -343,6 +343,7 @@ bool DbfTable::appendRecord(const char* buf, uint32_t* n, bool* lockFailed, cons
     p += rl;
   }
   std::memcpy(p, buf, rl);
+  if (fill && *fill) (*fill)(rec, p);
   if (cipher_) cipher_->record(rec, reinterpret_cast<uint8_t*>(p) + 1, rl - 1u);
   p[rl] = static_cast<char>(dbf::kEofMark);
   stampToday(hdr_);

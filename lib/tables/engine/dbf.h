@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -72,8 +73,12 @@ class DbfTable {
   // `pending`, when given, is a changed record (number pendingRec) that must
   // reach the file first: written with the new record in one write when it
   // is the last record, else just before it; *pendingWritten tells.
+  // `fill`, when given, completes the new record's bytes (a copy of buf)
+  // once its number is known, before they are written: the record reaches
+  // the file whole in the append's one write.
   bool appendRecord(const char* buf, uint32_t* n, bool* lockFailed, const char* pending = nullptr,
-                    uint32_t pendingRec = 0, bool* pendingWritten = nullptr);
+                    uint32_t pendingRec = 0, bool* pendingWritten = nullptr,
+                    const std::function<void(uint32_t rec, char* record)>* fill = nullptr);
 
   // Rewrites the record count (pack, zap: exclusive use) and cuts the file
   // after the last record, with the end-of-file mark.

@@ -372,7 +372,9 @@ bool WorkArea::commit() {
   return ok;
 }
 
-bool WorkArea::append() {
+bool WorkArea::append() { return append(AppendFill()); }
+
+bool WorkArea::append(const AppendFill& fillValues) {
   rt::setNetErr(false);
   for (;;) {
     rt::ErrorRecord e;
@@ -405,7 +407,24 @@ bool WorkArea::append() {
   };
   for (;;) {
     bool lockFailed = false, written = false;
-    bool ok = table_->appendRecord(blank.data(), &rec, &lockFailed, pending ? buf_.data() : nullptr, prev, &written);
+    // The values are encoded into the record as it is written, and into
+    // the area's copy of it.
+    std::function<void(uint32_t, char*)> fill;
+    bool fillFailed = false;
+    if (fillValues) {
+      fill = [&](uint32_t n, char* record) {
+        for (const auto& [pos, v] : fillValues(n)) {
+          const dbf::FieldDesc* f = field(pos);
+          if (!f || f->type == 'M' || !dbf::writableType(f->type) ||
+              dbf::encode(*f, v, record + f->offset) != dbf::PutResult::Ok)
+            fillFailed = true;
+        }
+        std::memcpy(blank.data(), record, blank.size());
+      };
+    }
+    bool ok = table_->appendRecord(blank.data(), &rec, &lockFailed, pending ? buf_.data() : nullptr, prev, &written,
+                                   fillValues ? &fill : nullptr);
+    (void)fillFailed;  // a value that does not fit its field leaves it blank, as documented
     if (written) {
       for (auto& o : orders_) o->afterWrite(prev, appended_);
       dirty_ = appended_ = changing_ = false;
@@ -436,6 +455,9 @@ bool WorkArea::append() {
   dirty_ = false;
   appended_ = true;  // the orders learn of it at the flush
   changing_ = true;  // an appended record has no old keys
+  // A record appended whole gets its keys at once, so that the table and
+  // its indexes differ for as short a time as can be.
+  if (fillValues) flush();
   return true;
 }
 

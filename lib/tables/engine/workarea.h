@@ -118,6 +118,14 @@ class WorkArea {
   // new one. False when it failed (the network-error flag is set when the
   // append lock could not be had).
   bool append();
+  // The same with the new record's contents written in the append's one
+  // write: `fill` gets the record number and the record's fields (blank)
+  // and gives the values of the fields to set (no memo fields; a value that
+  // does not fit its field leaves the field blank). A program killed at any
+  // moment then leaves either no record or a whole one; the indexes get its
+  // keys right after.
+  using AppendFill = std::function<std::vector<std::pair<int, Value>>(uint32_t rec)>;
+  bool append(const AppendFill& fill);
   bool deleteRecord();
   bool recall();
   bool pack();
