@@ -2,6 +2,7 @@
 // tariff table. This file is the program's entry: the library's run
 // (startup/program.h) sets the module values, starts the run time, runs the
 // start-up, MAIN and the shut-down, and gives the exit code.
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -9,7 +10,29 @@
 #include "app/writers.h"
 #include "console/screen.h"
 #include "console/terminal.h"
+#include "platform/platform.h"
 #include "startup/program.h"
+#include "values/textform.h"
+
+namespace {
+
+// The screen's line output as the run left it: the rows down to the last
+// one that is not blank, without trailing blanks.
+std::string transcript() {
+  using namespace kor;
+  std::vector<std::string> rows;
+  for (int r = 0; r <= con::maxRow(); ++r) {
+    std::string row;
+    for (int c = 0; c <= con::maxCol(); ++c) row += static_cast<char>(con::cellAt(r, c).ch);
+    rows.emplace_back(rtrim(row));
+  }
+  while (!rows.empty() && rows.back().empty()) rows.pop_back();
+  std::string text;
+  for (const std::string& row : rows) text += row + "\n";
+  return text;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace kor;
@@ -17,10 +40,22 @@ int main(int argc, char** argv) {
   // The terminal when there is one; otherwise the console stays headless
   // (nothing shown; a wait without limit ends with the close request, so
   // an unattended run cannot hang).
-  if (auto term = con::TerminalBackend::open()) con::setBackend(std::move(term));
+  auto term = con::TerminalBackend::open();
+  bool onTerminal = term != nullptr;
+  if (term) con::setBackend(std::move(term));
   app::registerUpdateRoutines();
   app::registerWriterRoutines();
   int code = startup::runApplication([&] { app::MAIN(source); });
+  // The terminal gives the shell's screen back when the program ends; the
+  // run's lines ("Arquivo ... nao encontrado!", the steps) are written
+  // below it again so that they stay readable, as on a console window.
+  std::string lines = onTerminal ? transcript() : std::string();
   con::setBackend(nullptr);
+  if (!lines.empty()) {
+    std::string utf8;
+    if (!plat::convertCodePage(lines, plat::kCp850, plat::kCpUtf8, utf8)) utf8 = lines;
+    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+    std::fflush(stdout);
+  }
   return code;
 }
