@@ -118,8 +118,11 @@ void appendAudit(WorkArea& riclas, const Value& mode, const std::string& campo, 
   AuditKeyParts key;
   key.data = Value::date(now.julian);
   key.hora = stored("HORA", timeText(now.millis));
-  key.terminal = stored("TERMINAL", startup::machineName());
-  key.usuario = stored("USUARIO", auditUser());
+  // The machine and the user do not change during a run: asked once.
+  static const std::string terminal = startup::machineName();
+  static const std::string user = auditUser();
+  key.terminal = stored("TERMINAL", terminal);
+  key.usuario = stored("USUARIO", user);
   key.modo = stored("MODO", mode.isText() ? mode.string() : std::string());
   key.ncm = stored("NCM", ncm);
   key.campo = stored("CAMPO", campo);

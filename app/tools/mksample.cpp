@@ -1,6 +1,6 @@
 // clasupd-mksample: writes clasupd's sample data (app/tools/sample.h).
 //
-//   clasupd-mksample <folder> [--codes N] [--tariff N] [--audit N] [--change P] [--seed S]
+//   clasupd-mksample <folder> [--codes N] [--tariff N] [--audit N] [--change P] [--new P] [--seed S]
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -20,7 +20,7 @@ int arg(int argc, char** argv, const char* name, int def) {
 int main(int argc, char** argv) {
   if (argc < 2) {
     std::fprintf(stderr,
-                 "usage: clasupd-mksample <folder> [--codes N] [--tariff N] [--audit N] [--change P] [--seed S]\n");
+                 "usage: clasupd-mksample <folder> [--codes N] [--tariff N] [--audit N] [--change P] [--new P] [--seed S]\n");
     return 2;
   }
   kor::app::SampleOptions o;
@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
   o.tariff = arg(argc, argv, "--tariff", o.tariff);
   o.audit = arg(argc, argv, "--audit", o.audit);
   o.changePercent = arg(argc, argv, "--change", o.changePercent);
+  o.newPercent = arg(argc, argv, "--new", o.newPercent);
   o.seed = static_cast<uint64_t>(arg(argc, argv, "--seed", static_cast<int>(o.seed)));
   kor::app::SampleSummary s;
   std::string failure = kor::app::makeSample(argv[1], o, &s);

@@ -237,7 +237,7 @@ SampleSummary writeSample(const std::string& folder, const SampleOptions& o) {
   for (int i = 0; i < tariff; ++i) {
     if (!g.append()) die("append GECEX269");
     if (i % 97 == 13) continue;  // no code: counted by the progress bar, nothing changes
-    bool isNew = i >= static_cast<int>(rows.size()) || rng.chance(8);
+    bool isNew = i >= static_cast<int>(rows.size()) || rng.chance(o.newPercent);
     Row r;
     if (isNew) {
       r = Row{ncmCode(1000000 - 1 - newCodes * 37), description(rng), "UN", rate(rng), rate(rng), rate(rng),

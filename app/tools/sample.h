@@ -15,6 +15,7 @@ struct SampleOptions {
   int tariff = 320;        // tariff records (those beyond `codes` are new codes)
   int audit = 60;          // earlier RICLA9 records
   int changePercent = 15;  // chance that a tariff record changes an audited field, per field
+  int newPercent = 8;      // chance that a tariff record within the first `codes` brings a new code
   uint64_t seed = 269;
 };
 

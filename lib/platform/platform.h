@@ -208,6 +208,12 @@ int64_t processId();
 // Resident memory of this process in bytes (0 when the OS does not tell);
 // benchmarks watch it.
 int64_t residentBytes();
+// The most resident memory this process has had so far, in bytes (0 when
+// the OS does not tell).
+int64_t peakResidentBytes();
+// Starts the peak over from the present resident memory where the OS
+// allows it (Linux); false where it does not.
+bool resetPeakResident();
 bool processAlive(int64_t pid);
 // Runs a command line through the system's shell and waits; returns its
 // exit status, or -1 when it could not start.

@@ -19,6 +19,7 @@
 #include <limits.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/time.h>
@@ -539,6 +540,30 @@ int64_t residentBytes() {
   int n = std::fscanf(f, "%lld %lld", &size, &resident);
   std::fclose(f);
   return n == 2 ? resident * ::sysconf(_SC_PAGESIZE) : 0;
+}
+
+int64_t peakResidentBytes() {
+  struct rusage u;
+  // /proc/self/status's VmHWM follows resets of the peak; getrusage's
+  // maximum does not.
+  if (FILE* f = std::fopen("/proc/self/status", "r")) {
+    char line[256];
+    long long kb = -1;
+    while (std::fgets(line, sizeof line, f))
+      if (std::sscanf(line, "VmHWM: %lld kB", &kb) == 1) break;
+    std::fclose(f);
+    if (kb >= 0) return kb * 1024;
+  }
+  if (::getrusage(RUSAGE_SELF, &u) != 0) return 0;
+  return static_cast<int64_t>(u.ru_maxrss) * 1024;  // Linux reports kilobytes
+}
+
+bool resetPeakResident() {
+  // Linux: writing 5 to clear_refs resets the peak resident set size.
+  FILE* f = std::fopen("/proc/self/clear_refs", "w");
+  if (!f) return false;
+  bool ok = std::fputs("5", f) >= 0;
+  return std::fclose(f) == 0 && ok;
 }
 
 bool processAlive(int64_t pid) {

@@ -424,6 +424,14 @@ int64_t residentBytes() {
   return static_cast<int64_t>(pmc.WorkingSetSize);
 }
 
+int64_t peakResidentBytes() {
+  PROCESS_MEMORY_COUNTERS pmc;
+  if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc)) return 0;
+  return static_cast<int64_t>(pmc.PeakWorkingSetSize);
+}
+
+bool resetPeakResident() { return false; }
+
 bool processAlive(int64_t pid) {
   HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
   if (!h) return GetLastError() == ERROR_ACCESS_DENIED;
