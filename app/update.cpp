@@ -174,6 +174,25 @@ void MAIN(const std::string& argument) {
     return;
   }
 
+  // A source field that is not text, where RICLAS has a text, number or
+  // date field of that name, would fail in ACOMODA at the first record,
+  // after that record's earlier fields were written. The same error is
+  // raised here, before anything changes.
+  for (int i = 1; i <= sourceFields; ++i) {
+    const auto* f = origem->field(i);
+    if (f->name == "NCM" || f->type == 'C' || f->type == 'M') continue;
+    int pos = riclas->fieldPos(f->name);
+    char target = pos ? riclas->field(pos)->type : '\0';
+    if (target != 'C' && target != 'N' && target != 'D') continue;
+    KOR_LINE();
+    rt::ErrorRecord e = rt::makeError(rt::kErrArg, "BASE", 1102, "ACOMODA");
+    e.description = std::string("Campo ") + f->name + std::string(" da tabela de origem não é texto"_cp);
+    e.args = {Value(f->name), origem->getField(i)};
+    e.filename = source;
+    rt::raise(e);
+    return;
+  }
+
   con::outLine("Importando dados...");
   std::string code;
   Value bar = con::TPROGBAR();
