@@ -162,6 +162,12 @@ void MAIN(const std::string& argument) {
   WorkArea* riclas = tables::area(riclasArea);
   if (!origem || !riclas) return;  // the error handler has been told
 
+  // A copy of this program (or another program) that was killed between
+  // writing a record and its index keys left the record out of its index:
+  // the keys are added before the run seeks or appends anything.
+  if (WorkArea* audit = tables::area(tables::areaOf("RICLA9"))) audit->addMissingKeys();
+  riclas->addMissingKeys();
+
   int sourceFields = origem->fieldCount();
   int ncmPos = origem->fieldPos("NCM");
   if (ncmPos == 0) {

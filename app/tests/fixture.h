@@ -18,6 +18,7 @@
 #include "app/update.h"
 #include "app/writers.h"
 #include "console/headless.h"
+#include "console/keys.h"
 #include "console/screen.h"
 #include "platform/clock.h"
 #include "platform/platform.h"
@@ -49,12 +50,22 @@ class Operator : public con::HeadlessBackend {
       return ev;
     }
     if (waitMs < 0) {
+      if (spare_ > 0) {  // a key for whatever else asks
+        --spare_;
+        seen_.push_back(text());
+        return con::InputEvent{spareKey_};
+      }
       stuck_ = text();
       throw con::ScriptExhausted();
     }
     return HeadlessBackend::readEvent(waitMs);
   }
   size_t answersLeft() const { return answers_.size(); }
+  // Once the answers are given, presses `key` for up to n more waits.
+  void spareKeys(int key, int n) {
+    spareKey_ = key;
+    spare_ = n;
+  }
   // The screens the operator answered, in order.
   const std::vector<std::string>& seen() const { return seen_; }
   // The screen of a wait without an answer ("" when none came).
@@ -64,6 +75,7 @@ class Operator : public con::HeadlessBackend {
   std::deque<Answer> answers_;
   std::vector<std::string> seen_;
   std::string stuck_;
+  int spareKey_ = 0, spare_ = 0;
 };
 
 // One table's records as maps of field name to value.
@@ -155,8 +167,9 @@ class AppTest : public ::testing::Test {
 
   // Runs the whole program (start-up, MAIN, shut-down) with an operator
   // giving these answers; the exit code.
-  int run(std::vector<Operator::Answer> answers, const std::string& argument = "") {
+  int run(std::vector<Operator::Answer> answers, const std::string& argument = "", int spareEnters = 0) {
     auto op = std::make_unique<Operator>(std::move(answers));
+    op->spareKeys(con::key::Enter, spareEnters);
     oper = op.get();
     con::setBackend(std::move(op));
     return startup::runApplication([&] { MAIN(argument); });

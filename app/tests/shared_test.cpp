@@ -107,11 +107,13 @@ TEST_F(Shared, RunsKilledAtRandomMomentsLeaveSoundTablesAndALaterRunCompletesThe
     std::this_thread::sleep_for(std::chrono::milliseconds(50 + rng() % 600));
     run.kill();
     SCOPED_TRACE("after kill " + std::to_string(round + 1));
-    expectSound(product());
+    // A run killed between a record and its key leaves that key out; the
+    // next run adds it before it changes anything.
+    expectSound(product(), 1);
   }
   auto last = spawnChild("UpdateRoles.DISABLED_Run", {{"DIR", dir}, {"ID", "last"}});
   EXPECT_EQ(last.wait(300000), 0);
-  expectSound(product());
+  expectSound(product());  // exact: nothing missing any more
   std::string day = dtoc(DateTime{julianToday()});
   expectRiclas(readTable(product("RICLAS.DBF")), model(riclasBefore, tariff, day));
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/audit.h"
 #include "app/tests/fixture.h"
 #include "app/tests/model.h"
 #include "console/keys.h"
@@ -167,6 +168,33 @@ TEST_F(Update, AnEmptyTariffShowsNoBarAndEndsUpdated) {
   EXPECT_EQ(oper->answersLeft(), 0u) << oper->stuck();
   EXPECT_EQ(oper->seen().back().find("Lendo"), std::string::npos);
   EXPECT_EQ(readTable(product("RICLA9.DBF")).rows.size(), 3u);
+}
+
+}  // namespace
+}  // namespace kor::app::testing
+
+namespace kor::app::testing {
+namespace {
+
+TEST_F(Update, RecordsLeftOutOfTheirIndexesGetTheirKeysBeforeTheRun) {
+  makeSampleHere({.codes = 50, .tariff = 60, .audit = 10});
+  // Records appended without their indexes open, as a program killed
+  // between a record and its keys leaves them.
+  for (const char* t : {"RICLAS.DBF", "RICLA9.DBF"}) {
+    tables::OpenSpec s;
+    s.file = product(t);
+    s.alias = "_RAW";
+    int n = tables::openTable(s);
+    ASSERT_NE(n, 0);
+    tables::WorkArea* a = tables::area(n);
+    ASSERT_TRUE(a->append());
+    a->putField(a->fieldPos("NCM"), Value("99999999"));
+    if (std::string(t) == "RICLA9.DBF") a->putField(a->fieldPos("CHAVE"), Value(checkKey(auditKeyPartsOfCurrent())));
+    tables::closeArea(n);
+  }
+  EXPECT_EQ(run({kConfirm, kDone}), 0);
+  EXPECT_EQ(oper->answersLeft(), 0u) << oper->stuck();
+  expectSound(product());  // the lost keys are back; the code 99999999 is not appended twice
 }
 
 }  // namespace

@@ -461,6 +461,40 @@ bool WorkArea::append(const AppendFill& fillValues) {
   return true;
 }
 
+uint32_t WorkArea::addMissingKeys() {
+  uint32_t added = 0;
+  if (readOnly() || orders_.empty()) return 0;
+  flush();
+  const uint32_t count = recCount();
+  const uint32_t home = recNo_;
+  for (auto& o : orders_) {
+    // Every record in the order is met once walking it; an order with a
+    // condition may leave records out on purpose, and those its condition
+    // keeps out stay out (afterWrite adds only keys the condition admits).
+    std::vector<bool> seen(static_cast<size_t>(count) + 1, false);
+    uint32_t keys = 0;
+    for (uint32_t r = o->first(); r != 0; r = o->next(r)) {
+      if (r <= count) seen[r] = true;
+      if (++keys > count + 1u) break;  // a damaged order: not this routine's to mend
+    }
+    for (uint32_t r = 1; r <= count; ++r) {
+      if (seen[r]) continue;
+      bool heldHere = table_->locks().holds(r);
+      if (!heldHere && !lockRecord(r, false)) continue;  // its writer is alive
+      // Looked up once more under the lock: a walk made while other
+      // programs change the index may miss a key that is there.
+      if (goTo(r) && o->keyNo(r) == 0) {
+        o->afterWrite(r, true);
+        if (o->keyNo(r) != 0) ++added;
+      }
+      if (!heldHere) unlock(r);
+    }
+  }
+  if (home) goTo(home);
+  else goTop();
+  return added;
+}
+
 bool WorkArea::deleteRecord() {
   if (eof_ || !writable(true) || !beginChange()) return false;
   buf_[0] = dbf::kDeleted;

@@ -163,6 +163,11 @@ class WorkArea {
   bool setControlling(int n);
   // The order that drives navigation (the natural order when none).
   Order& nav();
+  // Adds to the orders the keys of records they lack: records appended by
+  // a program that ended (killed, power lost) between writing a record and
+  // its keys. A record another program holds locked is left alone: its
+  // writer is alive and adds the keys itself. Returns the keys added.
+  uint32_t addMissingKeys();
   // Seeks in the controlling order; raises "no order" without one.
   bool seek(const Value& key, bool soft, bool last);
 
