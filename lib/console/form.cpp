@@ -575,7 +575,17 @@ bool fieldPreValidate(Value& fv) {
     f->exitState = kExitWhen;
     return false;
   }
-  bool ok = evalCondition(f->when, fv);
+  // Up on the first field or Down on the last kept the user in the field:
+  // the entry condition (perhaps a widget) does not run again.
+  bool again = f->reentering;
+  f->reentering = false;
+  bool ok = again || evalCondition(f->when, fv);
+  // A widget running as the entry condition that stored a value and said
+  // so (the field's changed flag) counts as a change of the form.
+  if (f->changed) {
+    markUpdated();
+    f->changed = false;
+  }
   if (!ok) f->exitState = kExitWhen;
   if (!forms().empty() && forms().back().kill) {
     f->exitState = kExitWrite;
@@ -712,6 +722,8 @@ int readFieldKey(Value& fv, Wait w) {
       f->display();
     }
     if (rt::setting(rt::Set::Insert).log() != (cursorShape() == kCursorInsert)) showInsertMode();
+    // An action that ended the read, or set the field's way out, ends the wait.
+    if ((!forms().empty() && forms().back().kill) || f->exitState != kExitNone) return 0;
   }
 }
 
@@ -779,7 +791,10 @@ bool readForm(Value fields, int start) {
         direction = kExitUp;
         if (pos == 1) {
           if (exitOnUpDown) return forms().back().updated;
-          if (f->exitState == kExitWhen) direction = kExitDown, ++pos;  // nothing above: go down instead
+          if (f->exitState == kExitWhen)
+            direction = kExitDown, ++pos;  // nothing above: go down instead
+          else
+            f->reentering = true;  // the user stays in the field
         } else {
           --pos;
         }
@@ -788,6 +803,7 @@ bool readForm(Value fields, int start) {
         direction = kExitDown;
         if (pos == n) {
           if (exitOnUpDown || f->exitState == kExitWhen) return forms().back().updated;
+          f->reentering = true;
         } else {
           ++pos;
         }

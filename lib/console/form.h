@@ -30,7 +30,8 @@
 //   a left click on another field            go to that field
 // Typing past a field's end leaves it unless the confirm setting is on. Up
 // on the first field and Down on the last end the form when the exit
-// setting (rt::Set::Exit) is on; Enter on the last always does. A field
+// setting (rt::Set::Exit) is on, else the user stays in the field (its
+// entry condition does not run again); Enter on the last always ends it. A field
 // whose variable cannot be edited (no text, number, date or logical) is
 // passed over. Bound keys run inside the read (readFieldKey): before an
 // action the field's edits are stored in its variable, so that a lookup sees
@@ -101,6 +102,7 @@ class Field {
   Value original;  // the value the buffer was last loaded from (fixes type and width)
   Value entry;     // the value when the field got the focus (what Esc and Ctrl+U go back to)
   int mouseTarget = 0;  // the field clicked, for kExitMouse
+  bool reentering = false;  // kept in the field by Up/Down at the form's edge
 
   Value varGet() const;
   void varPut(const Value& v);
@@ -200,7 +202,8 @@ void fieldApplyKey(Value& field, int key);
 void standardReader(Value& field);
 // The key wait of a field reader: keys and left presses; a bound key runs
 // its action with the field's edits stored first and the field refreshed
-// afterwards, and the wait goes on. 0 only when `w` passes.
+// afterwards, and the wait goes on. 0 when `w` passes, or when an action
+// ended the read (killRead) or set the field's exit state.
 int readFieldKey(Value& field, Wait w = Wait::forever());
 
 // The active field for routines outside the console (the configuration

@@ -597,3 +597,55 @@ TEST_F(FormActionTest, TheActiveFieldAsOtherLibrariesSeeIt) {
 
 }  // namespace
 }  // namespace kor::con::test
+
+namespace kor::con::test {
+namespace {
+
+TEST_F(FormActionTest, AnActionThatEndsTheReadEndsItAtOnce) {
+  rt::publicVar("CA", Value("abc"));
+  rt::publicVar("CB", Value("def"));
+  setKey(key::fn(9), makeBlock([](Args&) {
+           killRead();
+           return Value();
+         }));
+  addGet(1, 1, "CA");
+  addGet(2, 1, "CB");
+  h->typeText("x").type({key::fn(9)});
+  READ();  // the script has nothing after F9: another wait would be the close request
+  EXPECT_EQ(var("CA"), "xbc");
+  EXPECT_EQ(var("CB"), "def");
+  EXPECT_EQ(lastKey(), key::fn(9));
+}
+
+}  // namespace
+}  // namespace kor::con::test
+
+namespace kor::con::test {
+namespace {
+
+TEST_F(FormActionTest, AnEntryConditionThatMarksTheFieldChangedUpdatesTheForm) {
+  rt::publicVar("GUF", Value("  "));
+  struct Case {
+    bool marks;
+    bool updated;
+  };
+  for (Case c : {Case{true, true}, Case{false, false}}) {
+    int runs = 0;
+    Value widget = makeBlock([c, &runs](Args& a) {
+      ++runs;
+      rt::assignVar("GUF", Value("SP"));
+      if (c.marks) fieldOf(a[0])->changed = true;
+      pushKey(key::Down);  // Down on the only field: the user stays there
+      return Value::logical(true);
+    });
+    addGet(1, 1, "GUF", {}, {}, widget);
+    h->type({key::Enter});
+    EXPECT_EQ(READ(), c.updated) << c.marks;
+    EXPECT_EQ(var("GUF"), "SP");
+    EXPECT_EQ(runs, 1) << "the widget ran again when the user stayed in the field";
+    EXPECT_EQ(h->scriptLeft(), 0u);
+  }
+}
+
+}  // namespace
+}  // namespace kor::con::test
