@@ -207,9 +207,9 @@ class Chooser {
 
 }  // namespace
 
-int listChoose(const ListSpec& spec) {
+int listChoose(const ListSpec& setup) {
   KOR_ROUTINE("ACHOICE");
-  return Chooser(spec).run();
+  return Chooser(setup).run();
 }
 
 ListState runningList() { return running().empty() ? ListState{} : running().back(); }

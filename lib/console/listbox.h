@@ -52,7 +52,7 @@ struct ListSpec {
 };
 
 // Runs the chooser; the chosen item's number (from 1), or 0.
-int listChoose(const ListSpec& spec);
+int listChoose(const ListSpec& setup);
 
 // The state of the chooser that is running (innermost), for handlers:
 // current item and first item shown; 0 when none runs.

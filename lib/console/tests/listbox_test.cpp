@@ -14,13 +14,13 @@ class ListTest : public ConsoleTest {
     ConsoleTest::SetUp();
     registerRoutines();
     setColor("W/N,N/W,,,W+/N");
-    for (int i = 1; i <= 12; ++i) spec.items.push_back("Item " + std::to_string(i));
-    spec.top = 5;
-    spec.left = 10;
-    spec.bottom = 9;  // five rows
-    spec.right = 19;
+    for (int i = 1; i <= 12; ++i) chooser.items.push_back("Item " + std::to_string(i));
+    chooser.top = 5;
+    chooser.left = 10;
+    chooser.bottom = 9;  // five rows
+    chooser.right = 19;
   }
-  ListSpec spec;
+  ListSpec chooser;
 };
 
 TEST_F(ListTest, ShowsTheWindowAndChoosesWithEnter) {
@@ -31,7 +31,7 @@ TEST_F(ListTest, ShowsTheWindowAndChoosesWithEnter) {
      colours = h->rowColors(5) + "|" + h->rowColors(6);
    }).type({key::Down, key::Down, key::Enter});
   std::vector<std::string> want = {"Item 1    ", "Item 2    ", "Item 3    ", "Item 4    ", "Item 5    "};
-  EXPECT_EQ(listChoose(spec), 3);
+  EXPECT_EQ(listChoose(chooser), 3);
   EXPECT_EQ(rows, want);
   EXPECT_EQ(colours, "W/N*10 N/W*10 W/N*60|W/N*80");
 }
@@ -61,7 +61,7 @@ TEST_F(ListTest, MovementKeys) {
   };
   for (const Case& c : cases) {
     h->type(c.keys);
-    EXPECT_EQ(listChoose(spec), c.result) << c.name;
+    EXPECT_EQ(listChoose(chooser), c.result) << c.name;
   }
 }
 
@@ -69,44 +69,44 @@ TEST_F(ListTest, ScrollingKeepsTheCurrentItemInTheWindow) {
   std::string shown;
   h->type({key::End}).probe([&] { shown = h->rowText(5).substr(10, 10) + "/" + h->rowText(9).substr(10, 10); });
   h->type({key::Esc});
-  listChoose(spec);
+  listChoose(chooser);
   EXPECT_EQ(shown, "Item 8    /Item 12   ");
   // Starting on item 10 in the window's third row.
-  spec.initial = 10;
-  spec.initialRow = 2;
+  chooser.initial = 10;
+  chooser.initialRow = 2;
   h->probe([&] { shown = h->rowText(5).substr(10, 10); }).type({key::Enter});
-  EXPECT_EQ(listChoose(spec), 10);
+  EXPECT_EQ(listChoose(chooser), 10);
   EXPECT_EQ(shown, "Item 8    ");
 }
 
 TEST_F(ListTest, ItemsThatCannotBeChosenAreSkipped) {
-  spec.selectable = {true, false, false, true};
+  chooser.selectable = {true, false, false, true};
   h->type({key::Down, key::Enter});
-  EXPECT_EQ(listChoose(spec), 4);
+  EXPECT_EQ(listChoose(chooser), 4);
   EXPECT_EQ(h->cell(6, 10).attr, 0x0F);  // shown in the unselected colour
-  spec.initial = 2;  // not selectable: the next one is current
+  chooser.initial = 2;  // not selectable: the next one is current
   h->type({key::Enter});
-  EXPECT_EQ(listChoose(spec), 4);
-  spec.selectable.assign(12, false);
+  EXPECT_EQ(listChoose(chooser), 4);
+  chooser.selectable.assign(12, false);
   int modes = -1;
-  spec.handler = [&](int mode, int, int) {
+  chooser.handler = [&](int mode, int, int) {
     modes = mode;
     return kListContinue;
   };
-  EXPECT_EQ(listChoose(spec), 0);
+  EXPECT_EQ(listChoose(chooser), 0);
   EXPECT_EQ(modes, kListNoItem);
 }
 
 TEST_F(ListTest, MouseChoosesTheClickedItem) {
   h->mouse(key::LeftDown, 7, 12);
-  EXPECT_EQ(listChoose(spec), 3);
+  EXPECT_EQ(listChoose(chooser), 3);
   h->mouse(key::LeftDown, 2, 2).type({key::Enter});  // outside: ignored
-  EXPECT_EQ(listChoose(spec), 1);
+  EXPECT_EQ(listChoose(chooser), 1);
 }
 
 TEST_F(ListTest, TheHandlerSeesModesAndAnswersWithActions) {
   std::vector<std::string> calls;
-  spec.handler = [&](int mode, int cur, int row) {
+  chooser.handler = [&](int mode, int cur, int row) {
     calls.push_back(std::to_string(mode) + ":" + std::to_string(cur) + "@" + std::to_string(row) + "/" +
                     std::to_string(lastKey()));
     if (mode != kListException) return kListContinue;
@@ -118,14 +118,14 @@ TEST_F(ListTest, TheHandlerSeesModesAndAnswersWithActions) {
   // waiting gives an idle call; a key it does not handle is an exception.
   pushKey(key::Right);
   h->type({key::Up, key::Down, 'I', key::Enter});
-  EXPECT_EQ(listChoose(spec), 3);
+  EXPECT_EQ(listChoose(chooser), 3);
   std::vector<std::string> want = {"3:1@0/4", "1:1@0/5", "0:2@1/24", "3:2@1/73", "3:3@2/13"};
   EXPECT_EQ(calls, want);
 
   calls.clear();
-  spec.initial = 12;
+  chooser.initial = 12;
   h->type({key::Down, key::PgDn, key::Esc});
-  EXPECT_EQ(listChoose(spec), 0);
+  EXPECT_EQ(listChoose(chooser), 0);
   want = {"2:12@4/24", "2:12@4/3", "3:12@4/27"};
   EXPECT_EQ(calls, want);
 }
@@ -133,22 +133,22 @@ TEST_F(ListTest, TheHandlerSeesModesAndAnswersWithActions) {
 TEST_F(ListTest, AHandlerCanWrapByPlacingKeys) {
   // The file picker's handler: past the top, go to the last item; past the
   // bottom, to the first.
-  spec.handler = [](int mode, int, int) {
+  chooser.handler = [](int mode, int, int) {
     if (mode == kListHitTop) pushKey(key::CtrlPgDn);
     if (mode == kListHitBottom) pushKey(key::CtrlPgUp);
     if (mode == kListException) return lastKey() == key::Enter ? kListSelect : kListAbort;
     return kListContinue;
   };
   h->type({key::Up, key::Enter});
-  EXPECT_EQ(listChoose(spec), 12);
-  spec.initial = 12;
+  EXPECT_EQ(listChoose(chooser), 12);
+  chooser.initial = 12;
   h->type({key::Down, key::Down, key::Enter});
-  EXPECT_EQ(listChoose(spec), 2);
+  EXPECT_EQ(listChoose(chooser), 2);
 }
 
 TEST_F(ListTest, ClicksAreExceptionsForAHandlerAfterTheItemBecomesCurrent) {
   int seen = 0;
-  spec.handler = [&](int mode, int cur, int) {
+  chooser.handler = [&](int mode, int cur, int) {
     if (mode == kListException && lastKey() == key::LeftDown) {
       seen = cur;
       return kListSelect;
@@ -156,7 +156,7 @@ TEST_F(ListTest, ClicksAreExceptionsForAHandlerAfterTheItemBecomesCurrent) {
     return kListContinue;
   };
   h->mouse(key::LeftDown, 8, 11);
-  EXPECT_EQ(listChoose(spec), 4);
+  EXPECT_EQ(listChoose(chooser), 4);
   EXPECT_EQ(seen, 4);
 }
 
@@ -168,7 +168,7 @@ TEST_F(ListTest, BoundKeysRunWhileTheListWaits) {
            return Value();
          }));
   h->type({key::Down, key::fn(1), key::Enter});
-  EXPECT_EQ(listChoose(spec), 2);
+  EXPECT_EQ(listChoose(chooser), 2);
   EXPECT_EQ(ran, 1);
   EXPECT_EQ(runningList().current, 0);
 }
