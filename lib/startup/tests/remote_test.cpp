@@ -54,8 +54,12 @@ TEST_F(Remote, SearchOrder) {
   write("bin/Ferramenta.exe", "path");
   std::string inPath = EXISTEPROGRAMAACESSO("Ferramenta.exe");
   EXPECT_EQ(inPath, dir() + (posix() ? "/bin/Ferramenta.exe" : "\\bin\\Ferramenta.exe"));
-  write("home/Desktop/Ferramenta.exe", "desktop");
-  EXPECT_EQ(read(EXISTEPROGRAMAACESSO("Ferramenta.exe")), "desktop");
+  if (posix()) {
+    // The Desktop before the search path (on POSIX it follows HOME; the
+    // Windows Desktop is the shell's and is not redirected by a test).
+    write("home/Desktop/Ferramenta.exe", "desktop");
+    EXPECT_EQ(read(EXISTEPROGRAMAACESSO("Ferramenta.exe")), "desktop");
+  }
   write("Ferramenta.exe", "here");
   EXPECT_EQ(read(EXISTEPROGRAMAACESSO("Ferramenta.exe")), "here");
   EXPECT_EQ(EXISTEPROGRAMAACESSO("Nenhuma.exe"), "");
