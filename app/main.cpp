@@ -9,7 +9,6 @@
 #include "app/update.h"
 #include "app/writers.h"
 #include "console/screen.h"
-#include "console/terminal.h"
 #include "platform/platform.h"
 #include "startup/program.h"
 #include "values/textform.h"
@@ -37,12 +36,9 @@ std::string transcript() {
 int main(int argc, char** argv) {
   using namespace kor;
   std::string source = argc > 1 ? argv[1] : "";
-  // The terminal when there is one; otherwise the console stays headless
-  // (nothing shown; a wait without limit ends with the close request, so
-  // an unattended run cannot hang).
-  auto term = con::TerminalBackend::open();
-  bool onTerminal = term != nullptr;
-  if (term) con::setBackend(std::move(term));
+  // The run takes the terminal over when there is one and gives it back at
+  // the end (startup/session.h); without one the console stays headless.
+  bool onTerminal = plat::isTerminal(0) && plat::isTerminal(1);
   app::registerUpdateRoutines();
   app::registerWriterRoutines();
   int code = startup::runApplication([&] { app::MAIN(source); });
@@ -50,7 +46,6 @@ int main(int argc, char** argv) {
   // run's lines ("Arquivo ... nao encontrado!", the steps) are written
   // below it again so that they stay readable, as on a console window.
   std::string lines = onTerminal ? transcript() : std::string();
-  con::setBackend(nullptr);
   if (!lines.empty()) {
     std::string utf8;
     if (!plat::convertCodePage(lines, plat::kCp850, plat::kCpUtf8, utf8)) utf8 = lines;
