@@ -190,7 +190,7 @@ TEST_F(TmuxTest, AlertTakesRightAndEnterAndLeavesTheTerminalAsItFoundIt) {
   ASSERT_TRUE(waitFor("ANTES", 5000));
   std::string titleBefore = tmux("display-message -p -t t '#{pane_title}'");
   tmux(std::string("send-keys -t t '") + KOR_CONSOLE_DEMO + " " + answer + "; stty -g > " + dir +
-       "/stty.after; echo FIM' Enter");
+       "/stty.after; echo FIM$((1+1))' Enter");  // prints FIM2, which the typed line does not show
   ASSERT_TRUE(waitFor("Selecionar outra", 10000)) << pane();
   std::string shown = pane();
   EXPECT_NE(shown.find("Confirme a pasta do VELTAR que deseja atualizar"), std::string::npos) << shown;
@@ -205,7 +205,7 @@ TEST_F(TmuxTest, AlertTakesRightAndEnterAndLeavesTheTerminalAsItFoundIt) {
   tmux("send-keys -t t Right");
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   tmux("send-keys -t t Enter");
-  ASSERT_TRUE(waitFor("FIM", 10000)) << pane();
+  ASSERT_TRUE(waitFor("FIM2", 10000)) << pane();
   std::ifstream f(answer);
   int result = -1;
   f >> result;
