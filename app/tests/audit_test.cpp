@@ -14,6 +14,17 @@ namespace {
 
 using tables::FieldDef;
 
+// The fields of RICLA9, with or without EX.
+std::vector<FieldDef> auditFields(bool withEx) {
+  std::vector<FieldDef> f = {{"DATA", 'D', 8, 0},    {"HORA", 'C', 8, 0},    {"TERMINAL", 'C', 15, 0},
+                             {"USUARIO", 'C', 20, 0}, {"MODO", 'C', 1, 0},    {"NCM", 'C', 8, 0},
+                             {"TABELA", 'C', 10, 0},  {"CAMPO", 'C', 10, 0}};
+  if (withEx) f.push_back({"EX", 'C', 3, 0});
+  for (FieldDef d : {FieldDef{"ANTES", 'C', 60, 0}, FieldDef{"DEPOIS", 'C', 60, 0}, FieldDef{"CHAVE", 'C', 32, 0}})
+    f.push_back(d);
+  return f;
+}
+
 class Audit : public AppTest {
  protected:
   void SetUp() override {
@@ -26,11 +37,7 @@ class Audit : public AppTest {
       return rt::ErrorAnswer::byDefault();
     });
     con::installHeadless();
-    std::vector<FieldDef> audit = {{"DATA", 'D', 8, 0},   {"HORA", 'C', 8, 0},    {"TERMINAL", 'C', 15, 0},
-                                   {"USUARIO", 'C', 20, 0}, {"MODO", 'C', 1, 0},  {"NCM", 'C', 8, 0},
-                                   {"TABELA", 'C', 10, 0}, {"CAMPO", 'C', 10, 0}, {"EX", 'C', 3, 0},
-                                   {"ANTES", 'C', 60, 0},  {"DEPOIS", 'C', 60, 0}, {"CHAVE", 'C', 32, 0}};
-    ASSERT_TRUE(tables::createTable(file("RICLA9.DBF"), audit));
+    ASSERT_TRUE(tables::createTable(file("RICLA9.DBF"), auditFields(true)));
     ASSERT_TRUE(tables::createTable(
         file("RICLAS.DBF"), {{"NCM", 'C', 8, 0},       {"EX", 'C', 3, 0},  {"DESCRICAO", 'C', 20, 0},
                              {"TEXTO", 'C', 10, 0},    {"VALOR", 'N', 10, 2}, {"DATA", 'D', 8, 0},
@@ -185,11 +192,7 @@ TEST_F(Audit, ANonTextSourceForATextNumberOrDateFieldIsAnArgumentError) {
 TEST_F(Audit, AnAuditTableWithoutExStillGetsItsRecords) {
   tables::closeAll();
   std::filesystem::remove(file("RICLA9.DBF"));
-  ASSERT_TRUE(tables::createTable(file("RICLA9.DBF"),
-                                  {{"DATA", 'D', 8, 0}, {"HORA", 'C', 8, 0}, {"TERMINAL", 'C', 15, 0},
-                                   {"USUARIO", 'C', 20, 0}, {"MODO", 'C', 1, 0}, {"NCM", 'C', 8, 0},
-                                   {"TABELA", 'C', 10, 0}, {"CAMPO", 'C', 10, 0}, {"ANTES", 'C', 60, 0},
-                                   {"DEPOIS", 'C', 60, 0}, {"CHAVE", 'C', 32, 0}}));
+  ASSERT_TRUE(tables::createTable(file("RICLA9.DBF"), auditFields(false)));
   tables::OpenSpec s;
   s.file = file("RICLAS.DBF");
   s.alias = "RICLAS";
