@@ -231,7 +231,7 @@ struct Parser {
     int mods = extraMods;
     if (p > i) {
       int m = 0;
-      for (size_t k = i; k < p; ++k) m = m * 10 + (s[k] - '0');
+      for (size_t k = i; k < p && m < 100000; ++k) m = m * 10 + (s[k] - '0');  // bounded: no overflow on junk
       if (m > 1) mods |= m - 1;
     }
     char f = s[p];

@@ -181,5 +181,16 @@ TEST(KeyDecodeTest, RunawaySequencesAreDroppedNotHoarded) {
   EXPECT_EQ(out.back().key, 'x');
 }
 
+TEST(KeyDecodeTest, AHugeModifierNumberIsReadWithoutOverflow) {
+  // Found by the fuzz target: the digits after ESC O overflowed an int
+  // (the sanitizer build stops there).
+  KeyDecoder d;
+  std::vector<InputEvent> out;
+  d.feed("\x1BO5777738333A", out);
+  d.feed("x", out);
+  ASSERT_FALSE(out.empty());
+  EXPECT_EQ(out.back().key, 'x');
+}
+
 }  // namespace
 }  // namespace kor::con
